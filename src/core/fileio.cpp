@@ -1,0 +1,60 @@
+#include "core/fileio.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+bool WriteAll(int fd, std::string_view data) {
+    while (!data.empty()) {
+        const ssize_t n = write(fd, data.data(), data.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+} // namespace
+
+bool ReadWholeFile(const std::string& path, std::string& contents) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    contents.clear();
+    if (ok) {
+        contents.resize(static_cast<std::size_t>(st.st_size));
+        std::size_t done = 0;
+        while (done < contents.size()) {
+            const ssize_t n = read(fd, contents.data() + done, contents.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            done += static_cast<std::size_t>(n);
+        }
+        contents.resize(done);
+    }
+    close(fd);
+    return ok;
+}
+
+bool WriteWholeFile(const std::string& path, std::string_view contents) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    const bool written = WriteAll(fd, contents);
+    return (close(fd) == 0) && written;
+}
+
+bool ReplaceFileContents(const std::string& path, std::string_view contents) {
+    const std::string temp = path + ".new";
+    const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    bool ok = WriteAll(fd, contents) && fsync(fd) == 0;
+    ok = (close(fd) == 0) && ok;
+    if (ok) ok = std::rename(temp.c_str(), path.c_str()) == 0;
+    if (!ok) unlink(temp.c_str());
+    return ok;
+}

@@ -1,0 +1,136 @@
+#include "media/mp3tag.h"
+
+#include "core/bytesource.h"
+#include "core/paths.h"
+#include "media/mp3const.h"
+#include "media/tagreader.h"
+
+int TMP3Tag::FillFrameList(std::vector<std::string>* list) {
+    if (list == nullptr) return -1;
+    list->clear();
+    for (const TFrameEntry& entry : kFrameTable) list->emplace_back(entry.text);
+    return static_cast<int>(kFrameCount);
+}
+
+std::string TMP3Tag::GetFrameKind(const std::string& name) const {
+    if (name.size() >= 4) {
+        const std::string_view id = std::string_view(name).substr(0, 4);
+        for (const TFrameEntry& entry : kFrameTable)
+            if (entry.text.substr(0, 4) == id) return std::string(entry.kind);
+    }
+    return "STRING";
+}
+
+std::string TMP3Tag::GetTitle() const {
+    std::string title = values_.Get("TIT2");
+    return title.empty() ? FileNamePart(GetFileName()) : title;
+}
+
+std::string TMP3Tag::GetGenre() {
+    std::string genre = values_.Get("TCON");
+    if (!genre.empty()) return genre;
+    const std::string_view code = values_.GetView("genre");
+    genre = GenreName(code.empty() ? 0 : static_cast<unsigned char>(code.front()));
+    values_.Set("TCON", genre);
+    return genre;
+}
+
+int TMP3Tag::SetGenre(const std::string& text) { return SetAndMark("TCON", TrimControl(text)); }
+
+std::string TMP3Tag::GetValue(const std::string& key) const {
+    std::string value = values_.Get(key);
+    if (key != "USLT" || value.find("\\,") == std::string::npos) return value;
+    // Lyrics stored with "\," between their lines come back as lines.
+    std::string lines;
+    bool collected = false;
+    std::size_t pos = 0;
+    for (;;) {
+        const std::size_t cut = value.find("\\,", pos);
+        const std::string_view piece = std::string_view(value).substr(pos, cut == std::string::npos ? cut : cut - pos);
+        if (collected) {
+            if (cut != std::string::npos || !piece.empty()) lines.append("\r\n").append(piece);
+        } else if (!piece.empty()) {
+            lines = piece;
+            collected = true;
+        }
+        if (cut == std::string::npos) break;
+        pos = cut + 2;
+    }
+    return lines;
+}
+
+int32_t TMP3Tag::GetDuration() const {
+    const int64_t bitrate = GetBitrate();
+    if (bitrate == 0) return 0;
+    return static_cast<int32_t>(GetFileSize() * 8 / (bitrate * 1000));
+}
+
+std::string TMP3Tag::GetPictureFileName() const {
+    const std::string_view count = values_.GetView("APIC.num");
+    if (count.empty() || count == "0") return {};
+    return env_->DataFolder + values_.Get("APIC.0.filename");
+}
+
+int TMP3Tag::SetAndMark(std::string_view key, std::string_view text) {
+    values_.Set(key, text);
+    SetModified(true);
+    return 0;
+}
+
+void TMP3Tag::StoreFileFacts(const TFileSource& file) {
+    values_.Set("TC_SIZE", std::to_string(file.Size()));
+    values_.Set("date_modified", std::to_string(DosDateTime(file.ModifiedTime())));
+}
+
+int TMP3Tag::LoadFromFile(const std::string& path) {
+    values_.Clear();
+    TFileSource file;
+    if (!file.Open(path)) return -1;
+    values_.Set("filename", path);
+    TTagReader reader(*this, file);
+    reader.ReadID3v2();
+    if (values_.GetView("TAG") != "ID3") reader.ReadID3v1();
+    StoreFileFacts(file);
+    values_.Compact();
+    return 0;
+}
+
+int TMP3Tag::ReloadTags() {
+    if (values_.GetView("TAG") != "TAG") {
+        LoadFromFile(GetFileName());
+    } else {
+        // The item had only an ID3v1 tag: look at it first, and at the start
+        // of the file only when it has gone.
+        const std::string path = GetFileName();
+        values_.Clear();
+        TFileSource file;
+        if (file.Open(path)) {
+            values_.Set("filename", path);
+            TTagReader reader(*this, file);
+            reader.ReadID3v1();
+            if (values_.GetView("TAG") != "TAG") {
+                reader.ReadID3v2();
+            } else {
+                reader.ScanHeader(0);
+            }
+            StoreFileFacts(file);
+        }
+    }
+    SetModified(false);
+    values_.Compact();
+    return 0;
+}
+
+int TMP3Tag::SaveIfModified() {
+    // Tags are written back from the next version on; until then a changed
+    // item reports that its file was not written.
+    return IsModified() ? -1 : 0;
+}
+
+int TMP3Tag::ShowProperties(const std::string& page, const TSkin* skin) {
+    return env_->Windows != nullptr ? env_->Windows->ShowProperties(*this, page, skin) : 0;
+}
+
+int TMP3Tag::ShowPicture(const TSkin* skin) {
+    return env_->Windows != nullptr ? env_->Windows->ShowPicture(*this, skin) : 0;
+}

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// The name of picture n of an audio file, relative to the data folder:
+// "picture/" and the audio file's path with every "/" and ":" turned into
+// ".", then "." n and the extension. A name longer than a file system allows
+// (255 bytes) keeps its beginning and its end and puts a hash of the whole
+// name in the middle, so that it stays unique.
+std::string PictureFileName(const std::string& audioPath, int n, std::string_view extension);
+
+inline constexpr std::size_t kMaxFileNameBytes = 255;

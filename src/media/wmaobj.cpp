@@ -1,0 +1,10 @@
+#include "media/wmaobj.h"
+
+#include "core/paths.h"
+
+std::string TWMAObj::GetTitle() const { return FileNamePart(GetFileName()); }
+
+int TWMAObj::LoadFromFile(const std::string& path) {
+    values_.Set("filename", path);
+    return 0;
+}

@@ -1,0 +1,33 @@
+#include "tools/inspect.h"
+
+#include <ostream>
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: tcrate-inspect COMMAND [ARGS]\n"
+    "\n"
+    "commands:\n"
+    "  read [--data-dir DIR] PATH...   print the values Tunecrate reads from audio files\n"
+    "  scan FOLDER                     list the audio files Tunecrate finds below a folder\n"
+    "\n"
+    "Run 'tcrate-inspect COMMAND --help' for a command's details.\n";
+
+} // namespace
+
+int RunInspect(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.empty()) {
+        err << kUsage;
+        return 2;
+    }
+    const std::string& command = args.front();
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    if (command == "--help" || command == "-h" || command == "help") {
+        out << kUsage;
+        return 0;
+    }
+    if (command == "read") return InspectRead(rest, out, err);
+    if (command == "scan") return InspectScan(rest, out, err);
+    err << "tcrate-inspect: unknown command '" << command << "'\n" << kUsage;
+    return 2;
+}
