@@ -83,6 +83,15 @@ std::string_view Version3Id(std::string_view version2Id) {
     return {};
 }
 
+// Frames whose body is text (or a picture) become values. Binary frames
+// (PRIV, UFID, POPM, ...) and "TXXX", whose text is a description and a value,
+// would only give a misleading text and are left in the file as they are.
+bool HoldsReadableText(std::string_view id) {
+    if (id.size() != 4) return false;
+    if (id[0] == 'T') return id != "TXXX";
+    return id[0] == 'W' || id == "COMM" || id == "USLT" || id == "APIC";
+}
+
 std::string PictureMimeOfFormat(std::string_view format) {
     std::string lower(UpToZero(format));
     for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
@@ -209,7 +218,7 @@ int64_t TTagReader::ReadFrames(TSourceWindow& tag, int64_t pos, int64_t tagEnd, 
 
         const std::string_view rawId(reinterpret_cast<const char*>(header), layout.idLength);
         const std::string id(layout.version == 2 ? Version3Id(rawId) : rawId);
-        if (id.empty()) continue;
+        if (!HoldsReadableText(id)) continue;
 
         // Frame format flags: skip what cannot be read, and the bytes that
         // precede the body proper.
@@ -305,6 +314,8 @@ void TTagReader::ReadTextFrame(std::string_view id, std::string_view body, int v
     }
     const std::string text(TrimControl(DecodeText(encoding, body.substr(1))));
     values.Set(key, id == "TCON" ? GenreFromContentType(text, version == 4) : text);
+    // Version 4 keeps the year in the recording time ("2001-05-03T10:00").
+    if (id == "TDRC" && !values.Has("TYER")) values.Set("TYER", text.substr(0, 4));
 }
 
 std::optional<TTagReader::PictureHeader> TTagReader::ParsePictureHeader(std::string_view fixed, int version) const {

@@ -427,3 +427,24 @@ TEST(TagReaderHelpers, LongPictureNamesStayUniqueWithinTheFileNameLimit) {
     const std::string wide = PictureFileName("/" + std::string(300, 'x') + "/歌歌歌歌歌歌歌歌歌歌歌歌歌歌歌歌歌歌歌歌.mp3", 0, ".jpg");
     EXPECT_TRUE(IsValidUtf8(wide));
 }
+
+TEST_F(TagReaderTest, BinaryFramesGiveNoValuesAndTheRecordingTimeGivesTheYear) {
+    Load(mp3::Tag(4)
+             .Frame("PRIV", "WM/MediaClassPrimaryID\0\x01\x02"s)
+             .Frame("POPM", "a@b\0\xC8\x03"s)
+             .Frame("UFID", "owner\0id"s)
+             .Frame("TXXX", "\x03replaygain_track_gain\0-6.5 dB"s)
+             .Text("TDRC", "2001-05-03T10:00")
+             .Text("TIT2", "Song")
+             .Build() +
+         kAudio);
+    EXPECT_EQ(Keys().find("PRIV"), std::string::npos);
+    EXPECT_EQ(Keys().find("POPM"), std::string::npos);
+    EXPECT_EQ(Keys().find("UFID"), std::string::npos);
+    EXPECT_EQ(Keys().find("TXXX"), std::string::npos);
+    EXPECT_EQ(V("TDRC"), "2001-05-03T10:00");
+    EXPECT_EQ(item.GetYear(), "2001");
+    EXPECT_EQ(V("TIT2"), "Song");
+    Load(mp3::Tag(4).Text("TYER", "1999").Text("TDRC", "2001").Build() + kAudio);
+    EXPECT_EQ(item.GetYear(), "1999");
+}
