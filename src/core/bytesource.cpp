@@ -53,13 +53,15 @@ std::string_view TSourceWindow::View(int64_t offset, std::size_t n) {
     if (offset < 0 || offset >= source_.Size()) return {};
     const int64_t available = source_.Size() - offset;
     if (static_cast<int64_t>(n) > available) n = static_cast<std::size_t>(available);
-    const int64_t end = start_ + static_cast<int64_t>(buffer_.size());
-    if (offset < start_ || offset + static_cast<int64_t>(n) > end) {
-        const std::size_t want = std::min<int64_t>(std::max(n, readAhead_), available);
-        buffer_.resize(want);
-        buffer_.resize(source_.ReadAt(offset, buffer_.data(), want));
+    if (offset < start_ || offset + static_cast<int64_t>(n) > start_ + static_cast<int64_t>(filled_)) {
+        const std::size_t want = static_cast<std::size_t>(std::min<int64_t>(std::max(n, readAhead_), available));
+        if (want > capacity_) {
+            buffer_ = std::make_unique<char[]>(want);
+            capacity_ = want;
+        }
+        filled_ = source_.ReadAt(offset, buffer_.get(), want);
         start_ = offset;
     }
     const std::size_t at = static_cast<std::size_t>(offset - start_);
-    return std::string_view(buffer_).substr(at, std::min(n, buffer_.size() - at));
+    return std::string_view(buffer_.get() + at, std::min(n, filled_ - at));
 }

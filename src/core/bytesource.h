@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -54,7 +55,7 @@ private:
 // reading ahead a little so that a parser walking forward makes few calls.
 class TSourceWindow {
 public:
-    explicit TSourceWindow(TByteSource& source, std::size_t readAhead = 16384)
+    explicit TSourceWindow(TByteSource& source, std::size_t readAhead = 4096)
         : source_(source), readAhead_(readAhead) {}
 
     TByteSource& Source() { return source_; }
@@ -67,6 +68,8 @@ public:
 private:
     TByteSource& source_;
     std::size_t readAhead_;
-    std::string buffer_;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t capacity_ = 0;
+    std::size_t filled_ = 0;
     int64_t start_ = 0;
 };

@@ -6,8 +6,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-
 bool WriteAll(int fd, std::string_view data) {
     while (!data.empty()) {
         const ssize_t n = write(fd, data.data(), data.size());
@@ -17,8 +15,6 @@ bool WriteAll(int fd, std::string_view data) {
     }
     return true;
 }
-
-} // namespace
 
 bool ReadWholeFile(const std::string& path, std::string& contents) {
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -55,6 +51,17 @@ bool ReplaceFileContents(const std::string& path, std::string_view contents) {
     bool ok = WriteAll(fd, contents) && fsync(fd) == 0;
     ok = (close(fd) == 0) && ok;
     if (ok) ok = std::rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) unlink(temp.c_str());
-    return ok;
+    if (!ok) {
+        unlink(temp.c_str());
+        return false;
+    }
+    // The rename itself reaches the disk with the folder.
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    const int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        fsync(dir);
+        close(dir);
+    }
+    return true;
 }

@@ -12,5 +12,8 @@ bool ReadWholeFile(const std::string& path, std::string& contents);
 // file is left as it was.
 bool ReplaceFileContents(const std::string& path, std::string_view contents);
 
+// Writes all bytes to an open file descriptor; false on any failure.
+bool WriteAll(int fd, std::string_view data);
+
 // Writes a whole file (created or emptied first); false on any failure.
 bool WriteWholeFile(const std::string& path, std::string_view contents);

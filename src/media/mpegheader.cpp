@@ -1,5 +1,6 @@
 #include "media/mpegheader.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -14,6 +15,7 @@ constexpr Row kMpeg1Layer3 = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192,
 constexpr Row kMpeg2Layer1 = {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256, 0};
 constexpr Row kMpeg2Layer23 = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0};
 
+constexpr std::size_t kFirstBlock = 1024;
 constexpr std::size_t kScanBlock = 65536;
 
 } // namespace
@@ -50,8 +52,11 @@ TMpegHeader ParseFrameHeader(const unsigned char* b) {
 }
 
 std::optional<int64_t> FindFrameHeader(TSourceWindow& window, int64_t from, TMpegHeader& header) {
-    for (int64_t pos = from;;) {
-        const std::string_view block = window.View(pos, kScanBlock);
+    // The header is usually right where the scan starts, in bytes the window
+    // already holds: begin small and widen the blocks as the search goes on.
+    std::size_t blockSize = kFirstBlock;
+    for (int64_t pos = from;; blockSize = std::min(blockSize * 4, kScanBlock)) {
+        const std::string_view block = window.View(pos, blockSize);
         if (block.size() < 4) return std::nullopt;
         const auto* bytes = reinterpret_cast<const unsigned char*>(block.data());
         const std::size_t last = block.size() - 4; // last position with four bytes in this block

@@ -4,10 +4,12 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <optional>
 #include <unistd.h>
 #include <utility>
 
+#include "core/fileio.h"
 #include "core/paths.h"
 #include "core/sysinfo.h"
 #include "media/mp3const.h"
@@ -394,18 +396,14 @@ void TTagReader::SavePicture(TSourceWindow& tag, int64_t from, int64_t to, const
         fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     }
     if (fd < 0) return; // the picture's keys stay; its data is passed over
+    // Copied past the window, which stays where the frames are read.
+    const std::size_t blockSize = static_cast<std::size_t>(std::min<int64_t>(to - from, kCopyBlock));
+    const auto block = std::make_unique<char[]>(blockSize);
     for (int64_t pos = from; pos < to;) {
-        const std::string_view block = tag.View(pos, static_cast<std::size_t>(std::min<int64_t>(to - pos, kCopyBlock)));
-        if (block.empty()) break;
-        std::size_t written = 0;
-        while (written < block.size()) {
-            const ssize_t n = write(fd, block.data() + written, block.size() - written);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            written += static_cast<std::size_t>(n);
-        }
-        if (written < block.size()) break;
-        pos += static_cast<int64_t>(block.size());
+        const std::size_t got =
+            tag.Source().ReadAt(pos, block.get(), static_cast<std::size_t>(std::min<int64_t>(to - pos, kCopyBlock)));
+        if (got == 0 || !WriteAll(fd, std::string_view(block.get(), got))) break;
+        pos += static_cast<int64_t>(got);
     }
     close(fd);
 }

@@ -1,0 +1,294 @@
+#include "core/library.h"
+
+#include <csignal>
+#include <gtest/gtest.h>
+#include <random>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "core/database.h"
+#include "core/fileio.h"
+#include "core/plugins.h"
+#include "core/treetext.h"
+#include "media/mediaenv.h"
+#include "media/mobj.h"
+#include "mp3builder.h"
+#include "tempdir.h"
+
+namespace {
+
+class LibraryTest : public ::testing::Test {
+protected:
+    std::unique_ptr<TTUNECRATE> Open() { return std::make_unique<TTUNECRATE>(registry, dir / "tune.crate", dir / "tune.bak"); }
+    std::string Mp3(const std::string& name, const std::string& artist, const std::string& year = "") {
+        const std::string path = dir / name;
+        mp3::WriteFile(path, mp3::Tag(3).Text("TPE1", artist).Text("TYER", year).Text("TALB", "Al" + year).Build() +
+                                 mp3::Frames(1));
+        return path;
+    }
+    std::string File(const std::string& name) const {
+        std::string bytes;
+        ReadWholeFile(dir / name, bytes);
+        return bytes;
+    }
+    // A database of the given version with one record per (type, text) and the
+    // lists and trees present where the version has them.
+    static std::string Database(int32_t version, const std::vector<TDatabaseImage::Pair>& records,
+                                const std::vector<TDatabaseImage::Pair>& favourites = {},
+                                const std::string& tree = "root.Name=Tunecrate\r\nroot.Type=artist\r\n") {
+        TDatabaseWriter out;
+        out.Integer(version);
+        if (version >= 105) {
+            out.String("reserved A");
+            out.String("reserved B");
+        }
+        out.Integer(static_cast<int32_t>(records.size()));
+        for (const auto& [type, text] : records) {
+            out.String(type);
+            out.String(text);
+        }
+        if (version >= 106) {
+            out.Integer(static_cast<int32_t>(favourites.size()));
+            for (const auto& [type, name] : favourites) {
+                out.String(type);
+                out.String(name);
+            }
+            out.Integer(0);
+        }
+        if (version >= 107) {
+            out.Integer(0);
+            out.Integer(5);
+        }
+        out.String(tree);
+        if (version >= 106) {
+            out.String("root.Name=我的最爱\r\nroot.Type=year\r\n");
+            out.String("");
+        }
+        return out.Bytes();
+    }
+
+    TempDir dir;
+    TMediaEnvironment env{dir.Path(), "GB18030"};
+    TPlugIns registry{env};
+};
+
+const std::vector<TDatabaseImage::Pair> kRecords = {
+    {".mp3", "filename=/m/a.mp3\r\nTPE1=A\r\nTYER=1999\r\n"},
+    {".MP3", "filename=/m/b.MP3\r\nTPE1=B\r\n"},
+    {".ogg", "filename=/m/c.ogg\r\n"},
+    {".wma", "filename=/m/d.wma\r\n"},
+};
+
+} // namespace
+
+TEST_F(LibraryTest, AddFileAddsEachExactNameOnce) {
+    auto library = Open();
+    const std::string a = Mp3("a.mp3", "A");
+    library->AddFile(a);
+    library->AddFile(a);
+    EXPECT_EQ(library->Count(), 1);
+    mp3::WriteFile(dir / "A.mp3", File("a.mp3"));
+    library->AddFile(dir / "A.mp3");
+    library->AddFile(dir / "missing.mp3");
+    mp3::WriteFile(dir / "notes.txt", "x");
+    library->AddFile(dir / "notes.txt");
+    EXPECT_EQ(library->Count(), 2);
+    EXPECT_EQ(library->FindByFileName(a), library->GetItem(0));
+    EXPECT_EQ(library->FindByFileName(dir / "A.mp3"), library->GetItem(1));
+    EXPECT_EQ(library->AllItemsBox.ChildCount(), 1);
+    EXPECT_EQ(library->AllItemsBox.GetChild(0)->ItemCount(), 2);
+}
+
+TEST_F(LibraryTest, FindByFileNameTakesTheFirstInListOrderAlsoAfterRemoval) {
+    const std::string text = "filename=/m/a.mp3\r\nTPE1=A\r\n";
+    mp3::WriteFile(dir / "tune.crate", Database(107, {{".mp3", text}, {".mp3", text + "TIT2=second\r\n"}}));
+    auto library = Open();
+    ASSERT_EQ(library->Count(), 2);
+    TMObj* first = library->GetItem(0);
+    TMObj* second = library->GetItem(1);
+    EXPECT_EQ(library->FindByFileName("/m/a.mp3"), first);
+    std::unique_ptr<TMObj> removed = library->RemoveItem(first);
+    EXPECT_EQ(removed.get(), first);
+    EXPECT_EQ(library->FindByFileName("/m/a.mp3"), second);
+    EXPECT_TRUE(library->AllItemsBox.Contains(first)); // boxes are the caller's to update
+    library->AllItemsBox.SetSortKey("not sort");
+    library->AllItemsBox.RemoveItem(first);
+    EXPECT_EQ(library->RemoveItem(first), nullptr);
+}
+
+TEST_F(LibraryTest, EveryFieldSurvivesASaveAndARestart) {
+    {
+        auto library = Open();
+        for (const auto& [name, artist, year] : {std::tuple{"a.mp3", "A", "1999"}, {"b.mp3", "B", "2001"},
+                                                 {"c.mp3", "A", "2001"}, {"d.mp3", "C", ""}})
+            library->AddFile(Mp3(name, artist, year));
+        TMObj* a = library->GetItem(0);
+        TMObj* b = library->GetItem(1);
+        library->FavouritesBox.AddItem(b);
+        library->PlaylistBox.AddItem(a);
+        library->PlaylistBox.AddItem(b);
+        library->NowPlayingBox.AddItem(b);
+        library->NowPlayingBox.AddItem(a);
+        library->SetNowPlayingIndex(1);
+        library->AllItemsBox.SetName("My music");
+        library->AllItemsBox.SetSortKey("year");
+        library->AllItemsBox.FindChild("2001")->SetSortKey("album");
+    }
+    EXPECT_EQ(File("tune.crate"), File("tune.bak"));
+
+    auto library = Open();
+    EXPECT_EQ(library->Version(), 107);
+    ASSERT_EQ(library->Count(), 4);
+    TMObj* a = library->GetItem(0);
+    TMObj* b = library->GetItem(1);
+    EXPECT_EQ(library->AllItemsBox.GetName(), "My music");
+    // The items come back classified by artist first, so re-sorting them by
+    // year meets 2001 (artist B) before 1999 (artist A).
+    EXPECT_EQ(TreeText(library->AllItemsBox), "root.Name=My music\r\nroot.Type=year\r\nroot.2001=album\r\n"
+                                              "root.2001.Al2001=not sort\r\nroot.1999=not sort\r\n");
+    EXPECT_EQ(library->AllItemsBox.ItemCount(), 1); // the item without a year
+    std::vector<TMObj*> playlist, queue;
+    library->PlaylistBox.CollectItems(playlist);
+    library->NowPlayingBox.CollectItems(queue);
+    EXPECT_EQ(playlist, (std::vector<TMObj*>{a, b}));
+    EXPECT_EQ(queue, (std::vector<TMObj*>{b, a}));
+    EXPECT_TRUE(library->FavouritesBox.Contains(b));
+    EXPECT_EQ(library->NowPlayingIndex, 1);
+}
+
+TEST_F(LibraryTest, OlderVersionsReadWhatTheyHold) {
+    mp3::WriteFile(dir / "tune.crate", Database(103, kRecords));
+    {
+        auto library = Open();
+        EXPECT_EQ(library->Version(), 103);
+        EXPECT_EQ(library->Count(), 3); // ".ogg" has no item kind
+        EXPECT_EQ(library->NowPlayingIndex, -1);
+        EXPECT_EQ(library->ReservedA(), "");
+    }
+    const TDatabaseImage saved = ParseDatabase(File("tune.crate"));
+    EXPECT_EQ(saved.version, 107);
+    EXPECT_EQ(saved.records.size(), 3u);
+    EXPECT_EQ(saved.trees.size(), 3u);
+
+    mp3::WriteFile(dir / "tune.crate", Database(105, kRecords));
+    EXPECT_EQ(Open()->ReservedB(), "reserved B");
+    mp3::WriteFile(dir / "tune.crate", Database(106, kRecords, {{".mp3", "/m/zzz.mp3"}, {".mp3", "/m/a.mp3"}}));
+    {
+        auto library = Open();
+        EXPECT_EQ(library->FavouritesBox.GetSortKey(), "year");
+        EXPECT_EQ(library->FavouritesBox.FindChild("1999")->ItemCount(), 1);
+        EXPECT_EQ(library->NowPlayingIndex, -1);
+    }
+    mp3::WriteFile(dir / "tune.crate", Database(108, kRecords));
+    EXPECT_EQ(Open()->NowPlayingIndex, 5);
+}
+
+TEST_F(LibraryTest, RejectedVersionsLeaveTheFileUntouched) {
+    for (int32_t version : {104, 102, -1}) {
+        const std::string bytes = Database(version, kRecords);
+        mp3::WriteFile(dir / "tune.crate", bytes);
+        try {
+            Open();
+            ADD_FAILURE() << version;
+        } catch (const TDatabaseVersionError& error) {
+            EXPECT_STREQ(error.what(), "索引信息库版本不支持 !");
+        }
+        EXPECT_EQ(File("tune.crate"), bytes);
+    }
+}
+
+TEST_F(LibraryTest, DamagedFilesKeepWhatWasReadAndNeverCrash) {
+    const std::string whole = Database(107, kRecords, {{".mp3", "/m/a.mp3"}});
+    for (std::size_t length = 0; length < whole.size(); ++length) {
+        mp3::WriteFile(dir / "tune.crate", whole.substr(0, length));
+        EXPECT_LE(Open()->Count(), 3) << length;
+        EXPECT_FALSE(ParseDatabase(whole.substr(0, length)).damage.empty() && length >= 4) << length;
+    }
+    std::mt19937 random(7);
+    for (int round = 0; round < 2000; ++round) {
+        std::string bytes = whole;
+        bytes[random() % bytes.size()] = static_cast<char>(random());
+        if (random() % 2) bytes[4 + random() % 40] = '\xFF';
+        mp3::WriteFile(dir / "tune.crate", bytes);
+        try {
+            EXPECT_LE(Open()->Count(), 3);
+        } catch (const TDatabaseVersionError&) {
+        }
+    }
+    // A length past the end, a negative one, and an empty record text.
+    TDatabaseWriter out;
+    out.Integer(107);
+    out.String("");
+    out.String("");
+    out.Integer(2);
+    out.String(".mp3");
+    out.String("filename=/m/a.mp3\r\n");
+    out.String(".mp3");
+    out.Integer(0x7FFFFFF0);
+    EXPECT_EQ(ParseDatabase(out.Bytes()).records.size(), 1u);
+    EXPECT_NE(ParseDatabase(out.Bytes()).damage.find("item record 1"), std::string::npos);
+}
+
+TEST_F(LibraryTest, ChildrenNamedLikeTheRootLinesCannotRenameOrResortTheirBox) {
+    {
+        auto library = Open();
+        for (const auto& [name, artist] : {std::pair{"a.mp3", "Name"}, {"b.mp3", "TYPE"}, {"c.mp3", "x=y"}, {"d.mp3", "Real"}})
+            library->AddFile(Mp3(name, artist, "2000"));
+        for (const char* artist : {"Name", "TYPE", "x=y", "Real"}) library->AllItemsBox.FindChild(artist)->SetSortKey("year");
+    }
+    auto library = Open();
+    EXPECT_EQ(library->AllItemsBox.GetName(), "Tunecrate");
+    EXPECT_EQ(library->AllItemsBox.GetSortKey(), "artist");
+    EXPECT_EQ(library->AllItemsBox.ChildCount(), 4);
+    EXPECT_EQ(library->AllItemsBox.FindChild("Real")->GetSortKey(), "year");
+    EXPECT_EQ(library->AllItemsBox.FindChild("x=y")->GetSortKey(), "not sort");
+    EXPECT_EQ(library->AllItemsBox.FindChild("Name")->GetSortKey(), "not sort");
+}
+
+TEST_F(LibraryTest, AFailedSaveLeavesTheDatabaseAsItWas) {
+    mp3::WriteFile(dir / "tune.crate", Database(107, kRecords));
+    const std::string before = File("tune.crate");
+    TTUNECRATE library(registry, dir / "tune.crate", dir / "no-such-folder/tune.bak");
+    library.AddFile(Mp3("new.mp3", "N"));
+    EXPECT_FALSE(library.Save());
+    EXPECT_EQ(File("tune.crate"), before);
+}
+
+TEST_F(LibraryTest, KillingASaveAtAnyMomentLeavesTheOldOrTheNewFileWhole) {
+    std::vector<std::string> texts;
+    for (int i = 0; i < 3000; ++i)
+        texts.push_back("filename=/m/" + std::to_string(i) + ".mp3\r\nTPE1=A" + std::to_string(i % 97) + "\r\nCOMM=" +
+                        std::string(400, 'c') + "\r\n");
+    std::vector<TDatabaseImage::Pair> records;
+    for (const std::string& text : texts) records.emplace_back(".mp3", text);
+    const std::string old = Database(107, records);
+    std::string updated;
+    {
+        TempDir other;
+        mp3::WriteFile(other / "tune.crate", old);
+        TTUNECRATE library(registry, other / "tune.crate", other / "tune.bak");
+        library.SetNowPlayingIndex(42);
+        ASSERT_TRUE(library.Save());
+        ReadWholeFile(other / "tune.crate", updated);
+    }
+    ASSERT_NE(old, updated);
+    std::mt19937 random(11);
+    int whole = 0;
+    const int rounds = 12;
+    for (int round = 0; round < rounds; ++round) {
+        mp3::WriteFile(dir / "tune.crate", old);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            TTUNECRATE library(registry, dir / "tune.crate", dir / "tune.bak");
+            library.SetNowPlayingIndex(42);
+            for (;;) library.Save();
+        }
+        usleep(static_cast<useconds_t>(random() % 80000));
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+        const std::string now = File("tune.crate");
+        whole += (now == old || now == updated);
+    }
+    EXPECT_EQ(whole, rounds);
+}
