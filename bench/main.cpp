@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "library_bench.h"
 #include "scan_bench.h"
 
 namespace {
@@ -14,13 +15,15 @@ struct TCommand {
 
 constexpr TCommand kCommands[] = {
     {"scan", RunScanBench},
+    {"library", RunLibraryBench},
 };
 
 constexpr const char* kUsage =
     "usage: tcrate-bench COMMAND [ARGS]\n"
     "\n"
     "commands:\n"
-    "  scan [--files N] [--json]   read the tags of a generated corpus of MP3 files\n"
+    "  scan [--files N] [--json]     read the tags of a generated corpus of MP3 files\n"
+    "  library [--items N] [--json]  load, classify, save and search a library of N items\n"
     "\n"
     "Run 'tcrate-bench COMMAND --help' for a command's details.\n";
 

@@ -1,7 +1,6 @@
 #include "scan_bench.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <fcntl.h>
@@ -17,6 +16,7 @@
 #include "corpus.h"
 #include "media/mediaenv.h"
 #include "media/mobj.h"
+#include "options.h"
 #include "timing.h"
 
 #ifdef TCRATE_HAVE_TAGLIB
@@ -49,37 +49,6 @@ constexpr const char* kUsage =
     "  --files N  number of files, 1 to 1000000 (default 5000)\n"
     "  --json     print one JSON object: files and files per second of each pass\n"
     "             (taglib null when built without TagLib)\n";
-
-struct TOptions {
-    int files = 5000;
-    bool json = false;
-    bool help = false;
-};
-
-std::optional<TOptions> ParseOptions(const std::vector<std::string>& args, std::ostream& err) {
-    TOptions options;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--help" || arg == "-h") {
-            options.help = true;
-        } else if (arg == "--json") {
-            options.json = true;
-        } else if (arg == "--files") {
-            const std::string value = i + 1 < args.size() ? args[++i] : std::string();
-            const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), options.files);
-            if (ec != std::errc() || end != value.data() + value.size() || options.files < 1 ||
-                options.files > kMaxFiles) {
-                err << "tcrate-bench scan: --files takes a number from 1 to " << kMaxFiles << ", not '" << value
-                    << "'\n";
-                return std::nullopt;
-            }
-        } else {
-            err << "tcrate-bench scan: unexpected argument '" << arg << "'\n";
-            return std::nullopt;
-        }
-    }
-    return options;
-}
 
 // The least any tag reader must do with a file. Without a folder scan, since
 // the list is at hand.
@@ -268,7 +237,7 @@ void FlushToDisk(const std::string& folder) {
 } // namespace
 
 int RunScanBench(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    const std::optional<TOptions> options = ParseOptions(args, err);
+    const std::optional<TBenchOptions> options = ParseBenchOptions(args, "scan", "--files", 5000, kMaxFiles, err);
     if (!options) {
         err << kUsage;
         return 2;
@@ -286,7 +255,7 @@ int RunScanBench(const std::vector<std::string>& args, std::ostream& out, std::o
         err << "tcrate-bench scan: cannot create folders in " << folder.Path() << '\n';
         return 1;
     }
-    const TCorpus corpus = GenerateCorpus(root, options->files);
+    const TCorpus corpus = GenerateCorpus(root, options->count);
     FlushToDisk(root);
 
     TMediaEnvironment env(dataFolder, "GB18030");

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,6 +33,27 @@ bool ReadWholeFile(const std::string& path, std::string& contents) {
             done += static_cast<std::size_t>(n);
         }
         contents.resize(done);
+    }
+    close(fd);
+    return ok;
+}
+
+TMappedFile::~TMappedFile() {
+    if (data_ != nullptr) munmap(data_, size_);
+}
+
+bool TMappedFile::Open(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (ok && st.st_size > 0) {
+        void* data = mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+        ok = data != MAP_FAILED;
+        if (ok) {
+            data_ = data;
+            size_ = static_cast<std::size_t>(st.st_size);
+        }
     }
     close(fd);
     return ok;

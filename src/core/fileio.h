@@ -6,6 +6,23 @@
 // Reads a whole file; false when it cannot be opened or read.
 bool ReadWholeFile(const std::string& path, std::string& contents);
 
+// A whole file mapped into memory for reading.
+class TMappedFile {
+public:
+    TMappedFile() = default;
+    ~TMappedFile();
+    TMappedFile(const TMappedFile&) = delete;
+    TMappedFile& operator=(const TMappedFile&) = delete;
+
+    // False when the path cannot be opened or is not a regular file.
+    bool Open(const std::string& path);
+    std::string_view Bytes() const { return {static_cast<const char*>(data_), size_}; }
+
+private:
+    void* data_ = nullptr;
+    std::size_t size_ = 0;
+};
+
 // Replaces a file with new contents so that a crash at any moment leaves
 // either the old file or the complete new one: the contents go to a file
 // beside it, are flushed to disk, and are renamed over it. On failure the old

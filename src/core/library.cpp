@@ -70,9 +70,9 @@ void TTUNECRATE::RestoreEntries(const std::vector<TDatabaseImage::Pair>& entries
 }
 
 void TTUNECRATE::Load() {
-    std::string bytes;
-    if (!ReadWholeFile(databaseFile_, bytes)) return;
-    const TDatabaseImage image = ParseDatabase(bytes);
+    TMappedFile file;
+    if (!file.Open(databaseFile_)) return;
+    const TDatabaseImage image = ParseDatabase(file.Bytes());
     if (image.rejected) throw TDatabaseVersionError();
     version_ = image.version;
     reservedA_ = image.reservedA;
@@ -81,7 +81,7 @@ void TTUNECRATE::Load() {
     for (const auto& [type, text] : image.records) {
         std::unique_ptr<TMObj> item = registry_.CreateItemFor(std::string(type));
         if (!item) continue;
-        item->LoadFromText(std::string(text));
+        item->LoadFromText(text);
         if (item->IsValid()) Adopt(std::move(item));
     }
     RestoreEntries(image.favourites, FavouritesBox);

@@ -8,6 +8,17 @@ char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + (
 
 bool IsLineBreak(char c) { return c == '\r' || c == '\n'; }
 
+// True when every line ends with CR LF and no other line break occurs.
+bool IsStoredForm(std::string_view text) {
+    if (!text.ends_with("\r\n")) return false;
+    for (std::size_t pos = 0; pos < text.size();) {
+        const std::size_t cr = text.find('\r', pos); // found: the text ends with CR LF
+        if (text[cr + 1] != '\n' || text.substr(pos, cr - pos).find('\n') != std::string_view::npos) return false;
+        pos = cr + 2;
+    }
+    return true;
+}
+
 } // namespace
 
 bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
@@ -86,6 +97,11 @@ std::size_t TValueList::Count() const {
 }
 
 void TValueList::SetText(std::string_view text) {
+    // Stored text (every line ended by CR LF) is taken as it is.
+    if (IsStoredForm(text)) {
+        text_.assign(text);
+        return;
+    }
     text_.clear();
     text_.reserve(text.size() + 2);
     std::size_t pos = 0;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct TSkin;
@@ -39,7 +40,7 @@ public:
     virtual std::string GetFileName() const = 0;
     virtual std::string GetPictureFileName() const = 0;
     virtual int LoadFromFile(const std::string& path) = 0;
-    virtual int LoadFromText(const std::string& text) = 0;
+    virtual int LoadFromText(std::string_view text) = 0;
     virtual int SaveIfModified() = 0;
     virtual std::string GetText() const = 0;
     virtual int ReloadTags() = 0;

@@ -8,7 +8,7 @@ int TValueItem::SetValue(const std::string& key, const std::string& value) {
     return 0;
 }
 
-int TValueItem::LoadFromText(const std::string& text) {
+int TValueItem::LoadFromText(std::string_view text) {
     values_.SetText(text);
     values_.Compact();
     return 0;

@@ -13,7 +13,7 @@ public:
     std::string GetValue(const std::string& key) const override { return values_.Get(key); }
     int SetValue(const std::string& key, const std::string& value) override;
     std::string GetFileName() const override { return values_.Get("filename"); }
-    int LoadFromText(const std::string& text) override;
+    int LoadFromText(std::string_view text) override;
     std::string GetText() const override { return values_.Text(); }
     std::string GetFileType() const override;
     bool IsValid() const override { return !values_.Empty(); }

@@ -10,6 +10,7 @@ constexpr const char* kUsage =
     "commands:\n"
     "  read [--data-dir DIR] PATH...   print the values Tunecrate reads from audio files\n"
     "  scan FOLDER                     list the audio files Tunecrate finds below a folder\n"
+    "  db FILE                         print what a library database holds\n"
     "\n"
     "Run 'tcrate-inspect COMMAND --help' for a command's details.\n";
 
@@ -28,6 +29,7 @@ int RunInspect(const std::vector<std::string>& args, std::ostream& out, std::ost
     }
     if (command == "read") return InspectRead(rest, out, err);
     if (command == "scan") return InspectScan(rest, out, err);
+    if (command == "db") return InspectDb(rest, out, err);
     err << "tcrate-inspect: unknown command '" << command << "'\n" << kUsage;
     return 2;
 }

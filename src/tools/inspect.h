@@ -9,4 +9,5 @@
 int RunInspect(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 int InspectRead(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int InspectDb(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int InspectScan(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
