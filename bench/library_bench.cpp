@@ -110,15 +110,9 @@ double Milliseconds(F&& f) {
 } // namespace
 
 int RunLibraryBench(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    const std::optional<TBenchOptions> options = ParseBenchOptions(args, "library", "--items", 100000, kMaxItems, err);
-    if (!options) {
-        err << kUsage;
-        return 2;
-    }
-    if (options->help) {
-        out << kUsage;
-        return 0;
-    }
+    const std::optional<TBenchOptions> options = ParseBenchOptions(args, "library", "--items", 100000, kMaxItems, kUsage, out, err);
+    if (!options) return 2;
+    if (options->help) return 0;
     const int items = options->count;
     const TBenchFolder folder;
     const std::string database = folder.Path() + "tune.crate";

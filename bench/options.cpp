@@ -5,7 +5,7 @@
 
 std::optional<TBenchOptions> ParseBenchOptions(const std::vector<std::string>& args, const std::string& command,
                                                const std::string& countFlag, int defaultCount, int maxCount,
-                                               std::ostream& err) {
+                                               const char* usage, std::ostream& out, std::ostream& err) {
     TBenchOptions options;
     options.count = defaultCount;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -19,13 +19,15 @@ std::optional<TBenchOptions> ParseBenchOptions(const std::vector<std::string>& a
             const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), options.count);
             if (ec != std::errc() || end != value.data() + value.size() || options.count < 1 || options.count > maxCount) {
                 err << "tcrate-bench " << command << ": " << countFlag << " takes a number from 1 to " << maxCount
-                    << ", not '" << value << "'\n";
+                    << ", not '" << value << "'\n"
+                    << usage;
                 return std::nullopt;
             }
         } else {
-            err << "tcrate-bench " << command << ": unexpected argument '" << arg << "'\n";
+            err << "tcrate-bench " << command << ": unexpected argument '" << arg << "'\n" << usage;
             return std::nullopt;
         }
     }
+    if (options.help) out << usage;
     return options;
 }

@@ -13,6 +13,8 @@ struct TBenchOptions {
     bool help = false;
 };
 
+// Prints the usage to out for "--help", and to err with what was wrong for
+// bad arguments (then none).
 std::optional<TBenchOptions> ParseBenchOptions(const std::vector<std::string>& args, const std::string& command,
                                                const std::string& countFlag, int defaultCount, int maxCount,
-                                               std::ostream& err);
+                                               const char* usage, std::ostream& out, std::ostream& err);

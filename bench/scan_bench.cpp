@@ -237,15 +237,9 @@ void FlushToDisk(const std::string& folder) {
 } // namespace
 
 int RunScanBench(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    const std::optional<TBenchOptions> options = ParseBenchOptions(args, "scan", "--files", 5000, kMaxFiles, err);
-    if (!options) {
-        err << kUsage;
-        return 2;
-    }
-    if (options->help) {
-        out << kUsage;
-        return 0;
-    }
+    const std::optional<TBenchOptions> options = ParseBenchOptions(args, "scan", "--files", 5000, kMaxFiles, kUsage, out, err);
+    if (!options) return 2;
+    if (options->help) return 0;
 
     const TBenchFolder folder;
     const std::string root = folder.Path() + "corpus/";
