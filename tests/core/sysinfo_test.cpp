@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "core/fileio.h"
+#include "core/paths.h"
+
+#include <unistd.h>
 #include "mp3builder.h"
 #include "tempdir.h"
 
@@ -93,4 +96,15 @@ TEST(SysInfo, AnExplicitSaveIsNotRepeatedAtDestructionAndAFailedSaveIsReported) 
     TSysInfo nowhere(dir / "missing-folder/");
     nowhere.WriteString("a", "1");
     EXPECT_FALSE(nowhere.Save());
+}
+
+TEST(Paths, ProgramFilesLiveBesideTheExecutableWhenItsFolderIsWritable) {
+    const std::string folder = ProgramFolder();
+    ASSERT_FALSE(folder.empty());
+    EXPECT_EQ(folder.back(), '/');
+    EXPECT_EQ(access((folder + "core_tests").c_str(), X_OK), 0);
+    EXPECT_EQ(DataFolder(), folder);
+    EXPECT_EQ(FileNamePart("/a.b/c"), "c");
+    EXPECT_EQ(FileExtension("/a.b/c"), "");
+    EXPECT_EQ(FileExtension("/a/c.tar.MP3"), ".MP3");
 }
