@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <map>
 #include <stdexcept>
 #include <string_view>
@@ -11,15 +10,8 @@
 #include "core/paths.h"
 #include "mp3builder.h"
 
-TBenchFolder::TBenchFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tcrate-bench-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create a temporary folder");
-    path_ = pattern + "/";
-}
-
-TBenchFolder::~TBenchFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
+TBenchFolder::TBenchFolder() : TTemporaryFolder("tcrate-bench") {
+    if (Path().empty()) throw std::runtime_error("cannot create a temporary folder");
 }
 
 namespace {

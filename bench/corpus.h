@@ -4,20 +4,13 @@
 #include <string>
 #include <vector>
 
-// A fresh folder under the system temporary folder, removed with everything
-// in it when the object goes. Throws std::runtime_error when it cannot be made.
-class TBenchFolder {
+#include "core/tempfolder.h"
+
+// The folder a benchmark works in, removed afterwards. Throws
+// std::runtime_error when it cannot be made.
+class TBenchFolder : public TTemporaryFolder {
 public:
     TBenchFolder();
-    ~TBenchFolder();
-    TBenchFolder(const TBenchFolder&) = delete;
-    TBenchFolder& operator=(const TBenchFolder&) = delete;
-
-    // Ends with "/".
-    const std::string& Path() const { return path_; }
-
-private:
-    std::string path_;
 };
 
 struct TCorpusFile {

@@ -7,6 +7,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+void SyncFolder(const std::string& folder) {
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    fsync(fd);
+    close(fd);
+}
+
 bool WriteAll(int fd, std::string_view data) {
     while (!data.empty()) {
         const ssize_t n = write(fd, data.data(), data.size());
@@ -79,11 +86,6 @@ bool ReplaceFileContents(const std::string& path, std::string_view contents) {
     }
     // The rename itself reaches the disk with the folder.
     const std::size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-    const int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        fsync(dir);
-        close(dir);
-    }
+    SyncFolder(slash == std::string::npos ? "." : path.substr(0, slash + 1));
     return true;
 }

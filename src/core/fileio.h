@@ -29,6 +29,9 @@ private:
 // file is left as it was.
 bool ReplaceFileContents(const std::string& path, std::string_view contents);
 
+// Flushes a folder's entries (a rename in it) to disk.
+void SyncFolder(const std::string& folder);
+
 // Writes all bytes to an open file descriptor; false on any failure.
 bool WriteAll(int fd, std::string_view data);
 

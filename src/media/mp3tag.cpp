@@ -4,6 +4,7 @@
 #include "core/paths.h"
 #include "media/mp3const.h"
 #include "media/tagreader.h"
+#include "media/tagwriter.h"
 
 int TMP3Tag::FillFrameList(std::vector<std::string>* list) {
     if (list == nullptr) return -1;
@@ -26,12 +27,16 @@ std::string TMP3Tag::GetTitle() const {
     return title.empty() ? FileNamePart(GetFileName()) : title;
 }
 
-std::string TMP3Tag::GetGenre() {
+std::string TMP3Tag::GenreOrDefault() const {
     std::string genre = values_.Get("TCON");
     if (!genre.empty()) return genre;
     const std::string_view code = values_.GetView("genre");
-    genre = GenreName(code.empty() ? 0 : static_cast<unsigned char>(code.front()));
-    values_.Set("TCON", genre);
+    return std::string(GenreName(code.empty() ? 0 : static_cast<unsigned char>(code.front())));
+}
+
+std::string TMP3Tag::GetGenre() {
+    std::string genre = GenreOrDefault();
+    if (!values_.Has("TCON")) values_.Set("TCON", genre);
     return genre;
 }
 
@@ -122,9 +127,13 @@ int TMP3Tag::ReloadTags() {
 }
 
 int TMP3Tag::SaveIfModified() {
-    // Tags are written back from the next version on; until then a changed
-    // item reports that its file was not written.
-    return IsModified() ? -1 : 0;
+    if (!IsModified()) return 0;
+    if (!WriteTags(*this)) return -1;
+    values_.Set("TAG", "ID3");
+    TFileSource file;
+    if (file.Open(GetFileName())) StoreFileFacts(file);
+    SetModified(false);
+    return 0;
 }
 
 int TMP3Tag::ShowProperties(const std::string& page, const TSkin* skin) {

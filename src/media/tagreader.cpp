@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <memory>
 #include <optional>
@@ -12,6 +11,7 @@
 #include "core/fileio.h"
 #include "core/paths.h"
 #include "core/sysinfo.h"
+#include "media/id3frames.h"
 #include "media/mp3const.h"
 #include "media/mp3tag.h"
 #include "media/mpegheader.h"
@@ -26,64 +26,7 @@ constexpr uint32_t kTextBufferSize = 131072;
 constexpr std::size_t kMaxPictureHeader = 65536;
 constexpr std::size_t kCopyBlock = 65536;
 
-const unsigned char* Bytes(std::string_view v) { return reinterpret_cast<const unsigned char*>(v.data()); }
-
-uint32_t BigEndian(const unsigned char* p, int n) {
-    uint32_t value = 0;
-    for (int i = 0; i < n; ++i) value = (value << 8) | p[i];
-    return value;
-}
-
-uint32_t SyncSafe(const unsigned char* p) { return (p[0] & 0x7Fu) << 21 | (p[1] & 0x7Fu) << 14 | (p[2] & 0x7Fu) << 7 | (p[3] & 0x7Fu); }
-
 std::string_view UpToZero(std::string_view bytes) { return bytes.substr(0, bytes.find('\0')); }
-
-bool IsIdChar(char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
-
-// Where the text of an encoding ends: a zero byte, or a zero code unit for
-// UTF-16. npos when there is none.
-std::size_t FindTerminator(int encoding, std::string_view bytes, std::size_t from, std::size_t& length) {
-    if (encoding == 1 || encoding == 2) {
-        length = 2;
-        for (std::size_t i = from; i + 1 < bytes.size(); i += 2)
-            if (bytes[i] == '\0' && bytes[i + 1] == '\0') return i;
-        return std::string_view::npos;
-    }
-    length = 1;
-    return from < bytes.size() ? bytes.find('\0', from) : std::string_view::npos;
-}
-
-// Undoes ID3v2 unsynchronisation: FF 00 becomes FF.
-std::string RemoveUnsynchronisation(std::string_view bytes) {
-    std::string out;
-    out.reserve(bytes.size());
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        out.push_back(bytes[i]);
-        if (bytes[i] == '\xFF' && i + 1 < bytes.size() && bytes[i + 1] == '\0') ++i;
-    }
-    return out;
-}
-
-// ID3v2.2 frame identifiers and the ID3v2.3 ones they are kept under.
-constexpr std::pair<std::string_view, std::string_view> kVersion2Ids[] = {
-    {"BUF", "RBUF"}, {"CNT", "PCNT"}, {"COM", "COMM"}, {"CRA", "AENC"}, {"ETC", "ETCO"}, {"GEO", "GEOB"},
-    {"IPL", "IPLS"}, {"LNK", "LINK"}, {"MCI", "MCDI"}, {"MLL", "MLLT"}, {"PIC", "APIC"}, {"POP", "POPM"},
-    {"REV", "RVRB"}, {"SLT", "SYLT"}, {"STC", "SYTC"}, {"TAL", "TALB"}, {"TBP", "TBPM"}, {"TCM", "TCOM"},
-    {"TCO", "TCON"}, {"TCP", "TCMP"}, {"TCR", "TCOP"}, {"TDA", "TDAT"}, {"TDY", "TDLY"}, {"TEN", "TENC"},
-    {"TFT", "TFLT"}, {"TIM", "TIME"}, {"TKE", "TKEY"}, {"TLA", "TLAN"}, {"TLE", "TLEN"}, {"TMT", "TMED"},
-    {"TOA", "TOPE"}, {"TOF", "TOFN"}, {"TOL", "TOLY"}, {"TOR", "TORY"}, {"TOT", "TOAL"}, {"TP1", "TPE1"},
-    {"TP2", "TPE2"}, {"TP3", "TPE3"}, {"TP4", "TPE4"}, {"TPA", "TPOS"}, {"TPB", "TPUB"}, {"TRC", "TSRC"},
-    {"TRD", "TRDA"}, {"TRK", "TRCK"}, {"TS2", "TSO2"}, {"TSA", "TSOA"}, {"TSC", "TSOC"}, {"TSI", "TSIZ"},
-    {"TSP", "TSOP"}, {"TSS", "TSSE"}, {"TST", "TSOT"}, {"TT1", "TIT1"}, {"TT2", "TIT2"}, {"TT3", "TIT3"},
-    {"TXT", "TEXT"}, {"TXX", "TXXX"}, {"TYE", "TYER"}, {"UFI", "UFID"}, {"ULT", "USLT"}, {"WAF", "WOAF"},
-    {"WAR", "WOAR"}, {"WAS", "WOAS"}, {"WCM", "WCOM"}, {"WCP", "WCOP"}, {"WPB", "WPUB"}, {"WXX", "WXXX"},
-};
-
-std::string_view Version3Id(std::string_view version2Id) {
-    for (const auto& [from, to] : kVersion2Ids)
-        if (from == version2Id) return to;
-    return {};
-}
 
 // Frames whose body is text (or a picture) become values. Binary frames
 // (PRIV, UFID, POPM, ...) and "TXXX", whose text is a description and a value,
@@ -103,17 +46,6 @@ std::string PictureMimeOfFormat(std::string_view format) {
 
 } // namespace
 
-struct TTagReader::FrameLayout {
-    int version;           // 2, 3 or 4 (other versions are read as 3)
-    std::size_t idLength;  // 3 for version 2, else 4
-    std::size_t headerLength;
-    bool unsynchronised;   // version 4: the header's flag marks every frame
-
-    bool ValidId(std::string_view bytes) const {
-        return bytes.size() >= idLength && std::all_of(bytes.begin(), bytes.begin() + static_cast<long>(idLength), IsIdChar);
-    }
-};
-
 TTagReader::TTagReader(TMP3Tag& item, TByteSource& source) : item_(item), file_(source) {}
 
 std::string TTagReader::LegacyText(std::string_view bytes) const { return item_.Environment().Codec.ToUtf8(bytes); }
@@ -126,150 +58,91 @@ std::string TTagReader::DecodeText(int encoding, std::string_view bytes) const {
     }
 }
 
-void TTagReader::ReadID3v2() {
-    unsigned char h[10] = {};
-    const std::string_view head = file_.View(0, 10);
-    std::memcpy(h, head.data(), head.size());
-    item_.values_.Set("TAG", LegacyText(UpToZero(head.substr(0, 3))));
-    if (head.size() < 10 || head.substr(0, 3) != "ID3" || h[3] == 0xFF || h[4] == 0xFF ||
-        ((h[6] | h[7] | h[8] | h[9]) & 0x80) != 0) {
-        ScanHeader(0);
-        return;
-    }
-    const int version = h[3];
-    const int flags = h[5];
-    const uint32_t size = SyncSafe(h + 6);
+void TTagReader::ReadID3v2() { ScanHeader(ReadID3v2Frames()); }
+
+std::vector<TUnreadFrame> TTagReader::CollectUnreadFrames() {
+    std::vector<TUnreadFrame> unread;
+    unread_ = &unread;
+    savePictures_ = false;
+    ReadID3v2Frames();
+    // The described comment that gave the item's comment is written anew.
+    if (commentSource_) unread.erase(unread.begin() + static_cast<long>(*commentSource_));
+    unread_ = nullptr;
+    savePictures_ = true;
+    return unread;
+}
+
+int64_t TTagReader::ReadID3v2Frames() {
+    item_.values_.Set("TAG", LegacyText(UpToZero(file_.View(0, 3))));
+    TId3v2Frames frames(file_);
+    if (!frames.Present()) return 0;
     TValueList& values = item_.values_;
-    values.Set("version", std::to_string(version));
-    values.Set("flags.a", (flags & 0x80) ? "1" : "0");
-    values.Set("flags.b", (flags & 0x40) ? "1" : "0");
-    values.Set("flags.c", (flags & 0x20) ? "1" : "0");
-    values.Set("header_size", std::to_string(size));
-
-    FrameLayout layout{version == 2 || version == 4 ? version : 3, version == 2 ? 3u : 4u, version == 2 ? 6u : 10u,
-                       false};
-    const int64_t tagEnd = 10 + static_cast<int64_t>(size);
-
-    // Where the frames begin, past an extended header; tagEnd when there are
-    // none to read (a compressed version 2 tag, a damaged extended header).
-    auto firstFrame = [&](TSourceWindow& tag, int64_t end) -> int64_t {
-        if ((flags & 0x40) == 0) return 10;
-        if (layout.version == 2) return end;
-        const std::string_view ext = tag.View(10, 4);
-        if (ext.size() < 4) return end;
-        const int64_t next = layout.version == 4 ? 10 + static_cast<int64_t>(SyncSafe(Bytes(ext)))
-                                                 : 14 + static_cast<int64_t>(BigEndian(Bytes(ext), 4));
-        return std::min(next, end);
-    };
-
-    if ((flags & 0x80) != 0 && layout.version != 4) {
-        // The whole tag is unsynchronised: undo it on a copy and read the frames from there.
-        const int64_t end = std::min(tagEnd, file_.Size());
-        std::string raw(static_cast<std::size_t>(end), '\0');
-        raw.resize(file_.Source().ReadAt(0, raw.data(), raw.size()));
-        const std::string tag = raw.substr(0, 10) + RemoveUnsynchronisation(std::string_view(raw).substr(10));
-        TMemorySource memory(tag);
-        TSourceWindow window(memory, tag.size());
-        const int64_t copyEnd = static_cast<int64_t>(tag.size());
-        ReadFrames(window, firstFrame(window, copyEnd), copyEnd, layout);
-        ScanHeader(end);
-        return;
-    }
-    layout.unsynchronised = (flags & 0x80) != 0;
-    ScanHeader(ReadFrames(file_, firstFrame(file_, tagEnd), tagEnd, layout));
+    values.Set("version", std::to_string(frames.Version()));
+    values.Set("flags.a", (frames.Flags() & 0x80) ? "1" : "0");
+    values.Set("flags.b", (frames.Flags() & 0x40) ? "1" : "0");
+    values.Set("flags.c", (frames.Flags() & 0x20) ? "1" : "0");
+    values.Set("header_size", std::to_string(frames.Size()));
+    ReadFrames(frames);
+    return frames.ScanStart();
 }
 
-uint32_t TTagReader::FrameSize(TSourceWindow& tag, int64_t pos, int64_t tagEnd, const FrameLayout& layout) {
-    const std::string_view header = tag.View(pos, layout.headerLength);
-    const unsigned char* p = Bytes(header) + layout.idLength;
-    if (layout.version == 2) return BigEndian(p, 3);
-    const uint32_t plain = BigEndian(p, 4);
-    if (layout.version != 4 || ((p[0] | p[1] | p[2] | p[3]) & 0x80) != 0) return plain;
-    const uint32_t syncSafe = SyncSafe(p);
-    if (syncSafe == plain) return plain;
-    const int64_t body = pos + static_cast<int64_t>(layout.headerLength);
-    if (!IsFrameBoundary(tag, body + syncSafe, tagEnd, layout) && IsFrameBoundary(tag, body + plain, tagEnd, layout))
-        return plain;
-    return syncSafe;
-}
-
-bool TTagReader::IsFrameBoundary(TSourceWindow& tag, int64_t pos, int64_t tagEnd, const FrameLayout& layout) {
-    if (pos == tagEnd) return true;
-    if (pos > tagEnd) return false;
-    const std::string_view next = tag.View(pos, static_cast<std::size_t>(std::min<int64_t>(tagEnd - pos, 4096)));
-    if (std::all_of(next.begin(), next.end(), [](char c) { return c == '\0'; })) return true; // padding
-    if (next.size() < layout.headerLength || !layout.ValidId(next)) return false;
-    const unsigned char* p = Bytes(next) + layout.idLength;
-    const int64_t room = tagEnd - pos - static_cast<int64_t>(layout.headerLength);
-    if (layout.version == 2) return BigEndian(p, 3) <= room;
-    return BigEndian(p, 4) <= room || (layout.version == 4 && SyncSafe(p) <= room);
-}
-
-int64_t TTagReader::ReadFrames(TSourceWindow& tag, int64_t pos, int64_t tagEnd, const FrameLayout& layout) {
-    const int64_t headerLength = static_cast<int64_t>(layout.headerLength);
-    while (pos < tagEnd) {
-        if (pos + headerLength > tagEnd) break;
-        const std::string_view view = tag.View(pos, layout.headerLength);
-        if (static_cast<int64_t>(view.size()) < headerLength || !layout.ValidId(view)) break;
-        unsigned char header[10] = {};
-        std::memcpy(header, view.data(), view.size());
-        const uint32_t size = FrameSize(tag, pos, tagEnd, layout);
-        const int64_t bodyStart = pos + headerLength;
-        if (bodyStart + size > tagEnd) break;
-        pos = bodyStart + size;
-
-        const std::string_view rawId(reinterpret_cast<const char*>(header), layout.idLength);
-        const std::string id(layout.version == 2 ? Version3Id(rawId) : rawId);
-        if (!HoldsReadableText(id)) continue;
-
-        // Frame format flags: skip what cannot be read, and the bytes that
-        // precede the body proper.
-        const unsigned char format = header[9];
-        uint32_t prefix = 0;
-        bool unsynchronised = false;
-        if (layout.version == 3) {
-            if (format & 0xC0) continue; // compressed or encrypted
-            prefix = (format & 0x20) ? 1 : 0;
-        } else if (layout.version == 4) {
-            if (format & 0x0C) continue;
-            prefix = ((format & 0x40) ? 1 : 0) + ((format & 0x01) ? 4 : 0);
-            unsynchronised = layout.unsynchronised || (format & 0x02);
-        }
-        if (prefix > size) continue;
-        const int64_t from = bodyStart + prefix;
-        const uint32_t length = size - prefix;
-
-        if (id == "APIC") {
-            if (unsynchronised) {
-                std::string raw(length, '\0');
-                raw.resize(tag.Source().ReadAt(from, raw.data(), raw.size()));
-                const std::string body = RemoveUnsynchronisation(raw);
-                TMemorySource memory(body);
-                TSourceWindow window(memory, body.size());
-                ReadPicture(window, 0, static_cast<uint32_t>(body.size()), static_cast<int64_t>(body.size()), layout,
-                            false);
-            } else {
-                const bool ownLayoutPossible = layout.version == 3 && prefix == 0;
-                const int64_t end = ReadPicture(tag, from, length, tagEnd, layout, ownLayoutPossible);
-                if (end > pos) pos = end;
-            }
+void TTagReader::ReadFrames(TId3v2Frames& frames) {
+    const TId3Layout& layout = frames.Layout();
+    TId3Frame frame;
+    while (frames.Next(frame)) {
+        if (!HoldsReadableText(frame.id) || !frame.readable) {
+            Keep(frames, frame);
             continue;
         }
-        if (length >= kTextBufferSize) continue;
-        const std::string_view body = tag.View(from, length);
+        const int64_t from = frame.body + frame.prefix;
+        const uint32_t length = frame.size - frame.prefix;
+
+        if (frame.id == "APIC") {
+            int64_t end;
+            if (frame.unsynchronised) {
+                const std::string body = frames.Body(frame);
+                TMemorySource memory(body);
+                TSourceWindow window(memory, body.size());
+                end = ReadPicture(window, 0, static_cast<uint32_t>(body.size()), static_cast<int64_t>(body.size()),
+                                  layout, false);
+            } else {
+                const bool ownLayoutPossible = layout.version == 3 && frame.prefix == 0;
+                end = ReadPicture(frames.Window(), from, length, frames.FramesEnd(), layout, ownLayoutPossible);
+                if (end > frames.Position()) frames.SkipTo(end);
+            }
+            if (end < 0) Keep(frames, frame);
+            continue;
+        }
+        if (length >= kTextBufferSize) {
+            Keep(frames, frame);
+            continue;
+        }
+        const std::string_view body = frames.Window().View(from, length);
         if (body.size() < length) break;
-        if (unsynchronised) {
-            ReadTextFrame(id, RemoveUnsynchronisation(body), layout.version);
-        } else {
-            ReadTextFrame(id, body, layout.version);
+        const TextUse use = frame.unsynchronised ? ReadTextFrame(frame.id, RemoveUnsynchronisation(body), layout.version)
+                                                 : ReadTextFrame(frame.id, body, layout.version);
+        if (use == TextUse::kNone) {
+            Keep(frames, frame);
+        } else if (frame.id == "COMM") {
+            // Only the frame that gives the comment last is written anew; a
+            // described one that gave way is another program's note.
+            commentSource_.reset();
+            if (use == TextUse::kDescribedComment && Keep(frames, frame)) commentSource_ = unread_->size() - 1;
         }
     }
-    return pos;
 }
 
-void TTagReader::ReadTextFrame(std::string_view id, std::string_view body, int version) {
+bool TTagReader::Keep(TId3v2Frames& frames, const TId3Frame& frame) {
+    if (unread_ == nullptr) return false;
+    std::optional<std::string> bytes = frames.AsVersion3(frame);
+    if (!bytes) return false;
+    unread_->push_back({frame.id, std::move(*bytes)});
+    return true;
+}
+
+TTagReader::TextUse TTagReader::ReadTextFrame(std::string_view id, std::string_view body, int version) {
     TValueList& values = item_.values_;
-    if (body.empty()) return;
+    if (body.empty()) return TextUse::kNone;
     const int encoding = static_cast<unsigned char>(body[0]);
     const std::string key(id);
 
@@ -279,14 +152,14 @@ void TTagReader::ReadTextFrame(std::string_view id, std::string_view body, int v
         std::string_view text = body;
         if (text.front() == '\0') text.remove_prefix(1);
         values.Set(key, TrimControl(LegacyText(UpToZero(text))));
-        return;
+        return TextUse::kValue;
     }
     if (id == "WXXX") {
         std::size_t termLength = 0;
         const std::size_t term = FindTerminator(encoding, body, 1, termLength);
         const std::string_view url = term == std::string_view::npos ? body.substr(1) : body.substr(term + termLength);
         values.Set(key, TrimControl(LegacyText(UpToZero(url))));
-        return;
+        return TextUse::kValue;
     }
     if (id == "COMM" || id == "USLT") {
         // Language and content descriptor, then the text. A body without a
@@ -305,19 +178,37 @@ void TTagReader::ReadTextFrame(std::string_view id, std::string_view body, int v
         const std::string decoded = DecodeText(encoding, text);
         if (id == "USLT") {
             values.Set(key, JoinLyricLines(decoded));
-            return;
+            return TextUse::kValue;
         }
         // A comment without a descriptor is the comment; described ones are
         // other programs' notes and count only while there is no plain one.
-        if (described && commentFromPlainFrame_) return;
+        if (described && commentFromPlainFrame_) return TextUse::kNone;
         if (!described) commentFromPlainFrame_ = true;
         values.Set(key, TrimControl(decoded));
-        return;
+        return described ? TextUse::kDescribedComment : TextUse::kValue;
     }
-    const std::string text(TrimControl(DecodeText(encoding, body.substr(1))));
-    values.Set(key, id == "TCON" ? GenreFromContentType(text, version == 4) : text);
+    // Version 4 text frames may hold several texts, each after a terminator:
+    // they are kept as one, joined by "/", so that a save keeps them all.
+    // A UTF-16 text without a byte-order mark of its own has that of the first.
+    std::string text;
+    const std::string_view texts = body.substr(1);
+    const bool bigEndianMark = texts.size() >= 2 && texts[0] == '\xFE' && texts[1] == '\xFF';
+    for (std::size_t pos = 0; pos < texts.size() || pos == 0;) {
+        std::size_t termLength = 0;
+        std::size_t term = version == 4 ? FindTerminator(encoding, texts, pos, termLength) : std::string_view::npos;
+        if (term == std::string_view::npos) term = texts.size();
+        const std::string_view piece = texts.substr(pos, term - pos);
+        std::string one(TrimControl(encoding == 1 && pos > 0 ? Utf16ToUtf8(piece, bigEndianMark)
+                                                             : DecodeText(encoding, piece)));
+        if (id == "TCON") one = GenreFromContentType(one, version == 4);
+        if (!one.empty()) text += (text.empty() ? "" : "/") + one;
+        pos = term + termLength;
+        if (term == texts.size()) break;
+    }
+    values.Set(key, text);
     // Version 4 keeps the year in the recording time ("2001-05-03T10:00").
     if (id == "TDRC" && !values.Has("TYER")) values.Set("TYER", text.substr(0, 4));
+    return TextUse::kValue;
 }
 
 std::optional<TTagReader::PictureHeader> TTagReader::ParsePictureHeader(std::string_view fixed, int version) const {
@@ -346,7 +237,7 @@ std::optional<TTagReader::PictureHeader> TTagReader::ParsePictureHeader(std::str
 }
 
 int64_t TTagReader::ReadPicture(TSourceWindow& tag, int64_t bodyStart, uint32_t size, int64_t tagEnd,
-                                const FrameLayout& layout, bool ownLayoutPossible) {
+                                const TId3Layout& layout, bool ownLayoutPossible) {
     // Most picture headers are short; look further only when one is not.
     const int64_t room = std::min<int64_t>(tagEnd - bodyStart, kMaxPictureHeader);
     std::optional<PictureHeader> header = ParsePictureHeader(tag.View(bodyStart, std::min<int64_t>(room, 4096)), layout.version);
@@ -361,9 +252,9 @@ int64_t TTagReader::ReadPicture(TSourceWindow& tag, int64_t bodyStart, uint32_t 
     const int64_t standardEnd = bodyStart + size;
     const int64_t ownEnd = bodyStart + headerLength + size;
     int64_t dataEnd;
-    if (standardFits && IsFrameBoundary(tag, standardEnd, tagEnd, layout)) {
+    if (standardFits && IsId3FrameBoundary(tag, standardEnd, tagEnd, layout)) {
         dataEnd = standardEnd;
-    } else if (ownLayoutPossible && (standardFits || size == 0) && IsFrameBoundary(tag, ownEnd, tagEnd, layout)) {
+    } else if (ownLayoutPossible && (standardFits || size == 0) && IsId3FrameBoundary(tag, ownEnd, tagEnd, layout)) {
         // Only a frame whose size could hold its own header is taken this way
         // (or one without picture data), so that a damaged short frame is
         // never read on into the frames after it.
@@ -384,7 +275,7 @@ int64_t TTagReader::ReadPicture(TSourceWindow& tag, int64_t bodyStart, uint32_t 
     values.Set(prefix + ".description", header->description);
     const std::string name = PictureFileName(item_.GetFileName(), n, header->mime == "image/png" ? ".png" : ".jpg");
     values.Set(prefix + ".filename", name);
-    SavePicture(tag, bodyStart + headerLength, dataEnd, name);
+    if (savePictures_) SavePicture(tag, bodyStart + headerLength, dataEnd, name);
     return dataEnd;
 }
 

@@ -5,10 +5,20 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/bytesource.h"
 
 class TMP3Tag;
+class TId3v2Frames;
+struct TId3Frame;
+struct TId3Layout;
+
+// A frame of an ID3v2 tag that gave the item no value.
+struct TUnreadFrame {
+    std::string id;    // the ID3v2.3 identifier
+    std::string bytes; // the whole frame in ID3v2.3 form
+};
 
 // Reads an MPEG audio file into an item: the ID3v2 tag at its start (versions
 // 2.2, 2.3 and 2.4), else the ID3v1 tag at its end, the first frame header,
@@ -20,31 +30,34 @@ public:
 
     // Reads from offset 0 and ends with the header scan.
     void ReadID3v2();
+    // Reads the ID3v2 frames as ReadID3v2 does, but writes no picture files,
+    // and returns the frames that gave no value, in tag order: those the
+    // writer carries over.
+    std::vector<TUnreadFrame> CollectUnreadFrames();
     // Reads the last 128 bytes.
     void ReadID3v1();
     // Stores the stream information of the first frame header at or after from.
     void ScanHeader(int64_t from);
 
 private:
-    struct FrameLayout;
     struct PictureHeader {
         std::string mime;
         int type = 0;
         std::string description;
         std::size_t length = 0; // encoding byte to the end of the description's terminator
     };
+    enum class TextUse { kNone, kValue, kDescribedComment };
 
-    // Reads the frames of the tag held by `tag` (the file, or a copy with the
-    // unsynchronisation undone) from pos to tagEnd; returns where it stopped.
-    int64_t ReadFrames(TSourceWindow& tag, int64_t pos, int64_t tagEnd, const FrameLayout& layout);
-    // Frame size as stored; for version 4, sync-safe unless the plain reading
-    // is the one that lands on the next frame (as some writers stored it).
-    uint32_t FrameSize(TSourceWindow& tag, int64_t pos, int64_t tagEnd, const FrameLayout& layout);
-    bool IsFrameBoundary(TSourceWindow& tag, int64_t pos, int64_t tagEnd, const FrameLayout& layout);
-    void ReadTextFrame(std::string_view id, std::string_view body, int version);
+    // Returns where to look for the audio.
+    int64_t ReadID3v2Frames();
+    void ReadFrames(TId3v2Frames& frames);
+    // Adds a frame to the unread ones when they are collected and it can be
+    // carried over; true when it was added.
+    bool Keep(TId3v2Frames& frames, const TId3Frame& frame);
+    TextUse ReadTextFrame(std::string_view id, std::string_view body, int version);
     // Returns where the frame ends, -1 when it is damaged and nothing was stored.
-    int64_t ReadPicture(TSourceWindow& tag, int64_t bodyStart, uint32_t size, int64_t tagEnd, const FrameLayout& layout,
-                     bool ownLayoutPossible);
+    int64_t ReadPicture(TSourceWindow& tag, int64_t bodyStart, uint32_t size, int64_t tagEnd, const TId3Layout& layout,
+                        bool ownLayoutPossible);
     std::optional<PictureHeader> ParsePictureHeader(std::string_view fixed, int version) const;
     void SavePicture(TSourceWindow& tag, int64_t from, int64_t to, const std::string& relativeName);
 
@@ -54,6 +67,10 @@ private:
     TMP3Tag& item_;
     TSourceWindow file_;
     bool commentFromPlainFrame_ = false;
+    bool savePictures_ = true;
+    std::vector<TUnreadFrame>* unread_ = nullptr;
+    // The unread frame that is the described comment giving the item's comment so far.
+    std::optional<std::size_t> commentSource_;
 };
 
 // The genre rule of "TCON": "(17)" and "(17)Rock" give "Rock", "()" gives

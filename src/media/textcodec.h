@@ -18,6 +18,12 @@ std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian);
 
 std::string Latin1ToUtf8(std::string_view bytes);
 
+bool IsAscii(std::string_view text);
+
+// UTF-8 to UTF-16 little-endian after a byte-order mark (FF FE), the form
+// ID3v2.3 writes; bytes that are not UTF-8 become U+FFFD.
+std::string Utf8ToUtf16(std::string_view text);
+
 // Cuts a UTF-8 text to at most maxBytes without splitting a character.
 std::string_view CutUtf8(std::string_view text, std::size_t maxBytes);
 
@@ -34,9 +40,14 @@ public:
     const std::string& Codepage() const { return codepage_; }
 
     std::string ToUtf8(std::string_view bytes) const;
+    // UTF-8 text in the code page (ISO-8859-1 when iconv does not know it),
+    // at most maxBytes long and cut between characters; characters the code
+    // page cannot hold become "?".
+    std::string FromUtf8(std::string_view text, std::size_t maxBytes = std::string_view::npos) const;
 
 private:
     std::string codepage_;
     mutable std::mutex mutex_;
     mutable iconv_t decoder_ = reinterpret_cast<iconv_t>(-1);
+    mutable iconv_t encoder_ = reinterpret_cast<iconv_t>(-1);
 };

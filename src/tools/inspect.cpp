@@ -11,6 +11,8 @@ constexpr const char* kUsage =
     "  read [--data-dir DIR] PATH...   print the values Tunecrate reads from audio files\n"
     "  scan FOLDER                     list the audio files Tunecrate finds below a folder\n"
     "  db FILE                         print what a library database holds\n"
+    "  tag [--data-dir DIR] FILE NAME=VALUE...\n"
+    "                                  set values and write an audio file's tags\n"
     "\n"
     "Run 'tcrate-inspect COMMAND --help' for a command's details.\n";
 
@@ -30,6 +32,7 @@ int RunInspect(const std::vector<std::string>& args, std::ostream& out, std::ost
     if (command == "read") return InspectRead(rest, out, err);
     if (command == "scan") return InspectScan(rest, out, err);
     if (command == "db") return InspectDb(rest, out, err);
+    if (command == "tag") return InspectTag(rest, out, err);
     err << "tcrate-inspect: unknown command '" << command << "'\n" << kUsage;
     return 2;
 }

@@ -11,3 +11,4 @@ int RunInspect(const std::vector<std::string>& args, std::ostream& out, std::ost
 int InspectRead(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int InspectDb(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int InspectScan(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int InspectTag(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

@@ -1,5 +1,3 @@
-#include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <ostream>
 #include <sys/stat.h>
@@ -11,6 +9,7 @@
 #include "media/mediaenv.h"
 #include "media/mobj.h"
 #include "tools/inspect.h"
+#include "tools/datafolder.h"
 
 namespace {
 
@@ -38,23 +37,6 @@ bool IsFolder(const std::string& path) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
-
-// A temporary data folder that is removed with everything in it.
-class TTemporaryFolder {
-public:
-    TTemporaryFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tcrate-inspect-XXXXXX").string();
-        if (mkdtemp(pattern.data()) != nullptr) path_ = WithTrailingSlash(pattern);
-    }
-    ~TTemporaryFolder() {
-        std::error_code ignored;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-    }
-    const std::string& Path() const { return path_; }
-
-private:
-    std::string path_;
-};
 
 void PrintValues(const std::string& text, std::ostream& out) {
     for (char c : text)
@@ -87,16 +69,12 @@ int InspectRead(const std::vector<std::string>& args, std::ostream& out, std::os
         return 2;
     }
 
-    std::unique_ptr<TTemporaryFolder> temporary;
-    if (dataDir.empty()) {
-        temporary = std::make_unique<TTemporaryFolder>();
-        dataDir = temporary->Path();
-        if (dataDir.empty()) {
-            err << "tcrate-inspect read: cannot create a temporary folder\n";
-            return 1;
-        }
+    const TDataFolder data(dataDir);
+    if (data.Path().empty()) {
+        err << "tcrate-inspect read: cannot create a temporary folder\n";
+        return 1;
     }
-    TMediaEnvironment env(WithTrailingSlash(dataDir), codepage);
+    TMediaEnvironment env(data.Path(), codepage);
     const TPlugIns registry(env);
 
     std::vector<std::string> files;

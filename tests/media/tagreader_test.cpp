@@ -85,7 +85,7 @@ TEST_F(TagReaderTest, TextOfEveryEncodingBecomesUtf8) {
         EXPECT_EQ(V("TYER"), "歌曲");
         EXPECT_EQ(V("TCOM"), "Ünïcode");
         EXPECT_EQ(V("TEXT"), "café");
-        EXPECT_EQ(V("TIT3"), "hi");
+        EXPECT_EQ(V("TIT3"), version == 4 ? "hi/x" : "hi");
     }
 }
 
@@ -447,4 +447,19 @@ TEST_F(TagReaderTest, BinaryFramesGiveNoValuesAndTheRecordingTimeGivesTheYear) {
     EXPECT_EQ(V("TIT2"), "Song");
     Load(mp3::Tag(4).Text("TYER", "1999").Text("TDRC", "2001").Build() + kAudio);
     EXPECT_EQ(item.GetYear(), "1999");
+}
+
+TEST_F(TagReaderTest, Version4TextFramesKeepEveryTextTheyHold) {
+    Load(mp3::Tag(4)
+             .Frame("TPE1", "\0歌手\0Second\0"s)
+             .Frame("TCOM", "\x01"s + mp3::Encode(1, "A") + mp3::Terminator(1) + mp3::Encode(1, "B"))
+             .Frame("TCON", "\x03" "17\0Jazz"s)
+             .Build() +
+         kAudio);
+    EXPECT_EQ(item.GetArtist(), "歌手/Second");
+    EXPECT_EQ(V("TCOM"), "A/B");
+    EXPECT_EQ(item.GetGenre(), "Rock/Jazz");
+    // Before version 4 the first zero ends the text.
+    Load(mp3::Tag(3).Frame("TPE1", "\0One\0Two"s).Build() + kAudio);
+    EXPECT_EQ(item.GetArtist(), "One");
 }

@@ -36,3 +36,24 @@ TEST(TextCodec, CutUtf8NeverSplitsACharacter) {
     EXPECT_EQ(CutUtf8("歌曲", 6), "歌曲");
     EXPECT_EQ(CutUtf8("ab", 1), "a");
 }
+
+TEST(TextCodec, Utf16ForWritingHasAByteOrderMarkAndReadsBack) {
+    EXPECT_EQ(Utf8ToUtf16(""), "\xFF\xFE");
+    EXPECT_EQ(Utf8ToUtf16("a歌"), std::string("\xFF\xFE" "a\0\x4C\x6B", 6));
+    for (const char* text : {"plain", "歌曲 ü", "😀 x"}) EXPECT_EQ(Utf16ToUtf8(Utf8ToUtf16(text), true), text);
+    EXPECT_EQ(Utf16ToUtf8(Utf8ToUtf16("a\xB8" "b"), false), "a\xEF\xBF\xBD" "b"); // not UTF-8
+    EXPECT_TRUE(IsAscii("a b~"));
+    EXPECT_FALSE(IsAscii("é"));
+}
+
+TEST(TextCodec, LegacyTextIsWrittenInTheCodePageAndCutBetweenCharacters) {
+    const TLegacyCodec gb("GB18030");
+    EXPECT_EQ(gb.FromUtf8("歌曲"), "\xB8\xE8\xC7\xFA");
+    EXPECT_EQ(gb.FromUtf8("a歌曲", 4), "a\xB8\xE8");
+    EXPECT_EQ(gb.FromUtf8("abc", 2), "ab");
+    const TLegacyCodec latin("ISO-8859-1");
+    EXPECT_EQ(latin.FromUtf8("café 歌!"), "caf\xE9 ?!");
+    EXPECT_EQ(latin.FromUtf8("a\xFF" "b"), "a?b");
+    const TLegacyCodec unknown("NO-SUCH-CODEPAGE");
+    EXPECT_EQ(unknown.FromUtf8("é歌"), "\xE9?");
+}

@@ -2,18 +2,12 @@
 
 #include <string>
 
+#include "core/tempfolder.h"
+
 // A temporary folder for one test, removed with its contents afterwards.
-class TempDir {
+class TempDir : public TTemporaryFolder {
 public:
     TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
 
-    // Ends with "/".
-    const std::string& Path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + name; }
-
-private:
-    std::string path_;
+    std::string operator/(const std::string& name) const { return Path() + name; }
 };

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sstream>
 
+#include "core/fileio.h"
 #include "mp3builder.h"
 #include "tempdir.h"
 
@@ -61,14 +62,20 @@ TEST(Inspect, ReadWithoutDataDirLeavesNoPicturesBehind) {
     mp3::WriteFile(dir / "a.mp3",
                    mp3::Tag(3).Frame("APIC", mp3::PictureBody(0, "image/jpeg", 3, "", mp3::JpegData(100))).Build() +
                        mp3::Frames(1));
-    const auto before = std::distance(std::filesystem::directory_iterator(std::filesystem::temp_directory_path()),
-                                      std::filesystem::directory_iterator());
+    // Its own temporary folder, so that other tests running meanwhile do not count.
+    TempDir temp;
+    const char* saved = std::getenv("TMPDIR");
+    const std::string previous = saved != nullptr ? saved : "";
+    setenv("TMPDIR", temp.Path().c_str(), 1);
     const Outcome run = Inspect({"read", dir / "a.mp3"});
+    if (saved != nullptr) {
+        setenv("TMPDIR", previous.c_str(), 1);
+    } else {
+        unsetenv("TMPDIR");
+    }
     EXPECT_EQ(run.status, 0);
     EXPECT_NE(run.out.find("APIC.0.filename=picture/"), std::string::npos);
-    const auto after = std::distance(std::filesystem::directory_iterator(std::filesystem::temp_directory_path()),
-                                     std::filesystem::directory_iterator());
-    EXPECT_EQ(before, after);
+    EXPECT_TRUE(std::filesystem::is_empty(temp.Path()));
 }
 
 TEST(Inspect, ScanListsTheFilesInAddOrder) {
@@ -80,4 +87,46 @@ TEST(Inspect, ScanListsTheFilesInAddOrder) {
     EXPECT_EQ(run.out, dir / "b.mp3" + "\n" + dir / "a.mp2" + "\n");
     EXPECT_EQ(Inspect({"scan"}).status, 2);
     EXPECT_EQ(Inspect({"scan", dir / "b.mp3"}).status, 1);
+}
+
+TEST(Inspect, TagSetsValuesAndWritesTheFileWithItsPictures) {
+    TempDir dir;
+    const std::string jpeg = mp3::JpegData(500);
+    mp3::WriteFile(dir / "a.mp3", mp3::Tag(4)
+                                      .Text("TIT2", "Old")
+                                      .Text("TPE1", "Band")
+                                      .Frame("APIC", mp3::PictureBody(0, "image/jpeg", 3, "", jpeg))
+                                      .Build() +
+                                      mp3::Frames(2));
+    const Outcome run = Inspect({"tag", dir / "a.mp3", "TIT2=New", "TPE1=", "TCOM=a=b"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    const Outcome read = Inspect({"read", dir / "a.mp3"});
+    EXPECT_NE(read.out.find("version=3\n"), std::string::npos) << read.out;
+    EXPECT_NE(read.out.find("TIT2=New\n"), std::string::npos);
+    EXPECT_NE(read.out.find("TCOM=a=b\n"), std::string::npos);
+    EXPECT_EQ(read.out.find("TPE1="), std::string::npos);
+    EXPECT_NE(read.out.find("APIC.num=1\n"), std::string::npos);
+    std::string bytes;
+    ReadWholeFile(dir / "a.mp3", bytes);
+    EXPECT_NE(bytes.find(jpeg), std::string::npos);
+}
+
+TEST(Inspect, TagReportsFilesItCannotWriteAndBadArguments) {
+    TempDir dir;
+    mp3::WriteFile(dir / "a.wma", "");
+    mp3::WriteFile(dir / "ro.mp3", mp3::Frames(2));
+    std::filesystem::permissions(dir / "ro.mp3", std::filesystem::perms::owner_read);
+    for (const char* name : {"a.wma", "missing.mp3", "ro.mp3"}) {
+        const Outcome run = Inspect({"tag", dir / name, "TIT2=x"});
+        EXPECT_EQ(run.status, 1) << name;
+        EXPECT_NE(run.err.find(name), std::string::npos);
+    }
+    const std::vector<std::vector<std::string>> bad = {
+        {"tag"}, {"tag", "--data-dir"}, {"tag", "--bogus", "a.mp3"}, {"tag", "a.mp3", "TIT2"}, {"tag", "a.mp3", "=x"}};
+    for (const std::vector<std::string>& args : bad)
+        EXPECT_EQ(Inspect(args).status, 2) << args.back();
+    const Outcome help = Inspect({"tag", "--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("usage: tcrate-inspect tag"), std::string::npos);
+    EXPECT_NE(Inspect({"--help"}).out.find("  tag "), std::string::npos);
 }
