@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include "core/plugins.h"
+#include "core/valuelist.h"
 
 std::string SizeText(int32_t bytes) {
     char text[32];
@@ -70,13 +71,8 @@ bool EndsWithIgnoringCase(const std::string& name, const std::string& suffix) {
 
 // Name order as a person reads it: letter case aside first, then bytes.
 bool NameOrder(const std::string& a, const std::string& b) {
-    const auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; };
-    const auto mismatch = std::mismatch(a.begin(), a.end(), b.begin(), b.end(),
-                                        [&](char x, char y) { return fold(x) == fold(y); });
-    if (mismatch.first != a.end() && mismatch.second != b.end())
-        return static_cast<unsigned char>(fold(*mismatch.first)) < static_cast<unsigned char>(fold(*mismatch.second));
-    if (a.size() != b.size()) return a.size() < b.size();
-    return a < b;
+    const int folded = CompareIgnoringAsciiCase(a, b);
+    return folded != 0 ? folded < 0 : a < b;
 }
 
 void ScanInto(std::vector<std::string>& list, const std::string& folder, const std::vector<std::string>& extensions) {

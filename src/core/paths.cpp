@@ -47,6 +47,13 @@ std::string DataFolder() {
     return folder;
 }
 
+std::string ResourceFolder() {
+    const std::string program = ProgramFolder();
+    struct stat st {};
+    if (stat((program + "Skins").c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return program;
+    return program + "../share/tunecrate/";
+}
+
 std::string FileNamePart(const std::string& path) { return path.substr(path.rfind('/') + 1); }
 
 std::string FileExtension(const std::string& path) {

@@ -13,6 +13,11 @@ std::string ProgramFolder();
 // which is created when missing.
 std::string DataFolder();
 
+// The folder of the read-only resources ("Skins/", "help/", "tcrate.jpg"):
+// beside the executable when they are there (a build folder, a portable
+// copy), else the installed data folder ("../share/tunecrate/" from it).
+std::string ResourceFolder();
+
 // Appends "/" unless the path already ends with one.
 std::string WithTrailingSlash(std::string path);
 

@@ -1,5 +1,6 @@
 #include "core/valuelist.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -46,6 +47,16 @@ bool TValueList::Find(std::string_view name, LineSpan& span) const {
         pos = end + 2;
     }
     return false;
+}
+
+int CompareIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    const std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        const auto x = static_cast<unsigned char>(FoldAscii(a[i]));
+        const auto y = static_cast<unsigned char>(FoldAscii(b[i]));
+        if (x != y) return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
 std::string_view TValueList::GetView(std::string_view name) const {

@@ -65,3 +65,7 @@ private:
 
 // ASCII case-insensitive equality, the name comparison of every name=value list.
 bool SameNameIgnoringCase(std::string_view a, std::string_view b);
+
+// Compares with the letters A to Z folded to lower case and every other byte
+// by its value; a proper prefix comes first. Negative, zero or positive.
+int CompareIgnoringAsciiCase(std::string_view a, std::string_view b);

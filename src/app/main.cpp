@@ -1,0 +1,75 @@
+// The program's entry: one running instance per user. A later start hands
+// its first file to the running one (or asks it to come to the front) and
+// ends; the first start opens the main window.
+#include <QApplication>
+#include <QSocketNotifier>
+#include <csignal>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "browser/mainwindow.h"
+#include "core/paths.h"
+#include "platform/instance.h"
+#include "ui/qtdialogs.h"
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void OnStopSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = write(signalPipe[0], &byte, 1);
+}
+
+// SIGTERM and SIGINT close the window as the user would, so the library is saved.
+void CloseOnStopSignals(QWidget& window) {
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) return;
+    auto* notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, &window);
+    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
+        char byte = 0;
+        [[maybe_unused]] const ssize_t got = read(signalPipe[1], &byte, 1);
+        window.close();
+        QApplication::quit();
+    });
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    app.setApplicationName("Tunecrate");
+    const QStringList files = app.arguments().mid(1);
+
+    // Two running instances would overwrite each other's library: a start
+    // that loses the race to become the first hands over after all.
+    TInstanceChannel channel;
+    for (;;) {
+        switch (HandOff(files)) {
+        case THandOffResult::kRaised:
+        case THandOffResult::kHandedOver:
+            return 0;
+        case THandOffResult::kTimedOut:
+            std::fprintf(stderr, "tunecrate: the running Tunecrate did not take the file within 10 seconds\n");
+            return 1;
+        case THandOffResult::kNoInstance:
+            break;
+        }
+        if (channel.Listen()) break;
+    }
+
+    TQtDialogs dialogs;
+    TtcrateFormMain window({DataFolder(), ResourceFolder(), files, &dialogs, &channel});
+    CloseOnStopSignals(window);
+    // The end of the desktop session saves as closing the window does.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, [&window] { window.FormDestroy(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, [&window] { window.FormDestroy(); });
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,287 @@
+#include "browser/boxtree.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QTreeWidget>
+#include <array>
+
+#include "browser/mainwindow.h"
+#include "core/box.h"
+#include "core/library.h"
+#include "core/valuelist.h"
+#include "ui/images.h"
+
+namespace {
+
+constexpr int kBoxRole = Qt::UserRole;
+
+// A node holding a box. Below the roots, siblings go in caption order; the
+// roots keep the order in which they were added (the sort is stable).
+class TBoxNode final : public QTreeWidgetItem {
+public:
+    explicit TBoxNode(TBOX* box) { setData(0, kBoxRole, QVariant::fromValue(static_cast<void*>(box))); }
+
+    bool operator<(const QTreeWidgetItem& other) const override {
+        if (parent() == nullptr) return false;
+        return CompareIgnoringAsciiCase(text(0).toStdString(), other.text(0).toStdString()) < 0;
+    }
+};
+
+struct TSortItems {
+    const char* key;
+    const char* tools;  // the Tools menu's radio item
+    const char* sorter; // the tree menu's radio item
+};
+constexpr std::array<TSortItems, 7> kSortItems = {{
+    {"artist", "SortbyArtist1", "SortbyArtist2"},
+    {"year", "SortbyYear1", "SortbyYear2"},
+    {"genre", "SortbyGenre1", "SortbyGenre2"},
+    {"album", "SortbyAlbum1", "SortbyAlbum2"},
+    {"bitrate", "SortbyBitrate3", "SortbyBitrate1"},
+    {"mime", "SortbyFiletype2", "SortbyType1"},
+    {"not sort", "NotSort1", "NotSort2"},
+}};
+
+const TSortItems& SortItemsOf(const std::string& key) {
+    for (const TSortItems& items : kSortItems)
+        if (key == items.key) return items;
+    return kSortItems.back();
+}
+
+// Which items of the tree's context menu show, by where the node stands.
+enum TPlace { kAllRoot, kAllChild, kFavouritesRoot, kFavouritesChild, kPlaylistRoot, kPlaylistChild };
+struct TVisibility {
+    std::array<const char*, 7> items;
+    std::array<bool, 6> shown;
+};
+const TVisibility kPopupMenuBox[] = {
+    {{"AddFiles1", "AddFolder1", "N3"}, {true, false, false, false, false, false}},
+    {{"Sorter1", "N10", "Play2", "N19", "Copyfiles1", "N21", "Paste3"}, {true, true, true, true, true, true}},
+    {{"AddtoMyFavour1"}, {true, true, false, false, true, true}},
+    {{"AddtoPlaylist4"}, {true, true, true, true, false, false}},
+    {{"Open1"}, {false, false, false, false, true, false}},
+    {{"Saveas1", "N20"}, {true, true, true, false, true, false}},
+    {{"Saveinfotofile1", "Refreshfileinfo1", "N24"}, {true, true, false, false, false, false}},
+    {{"Delete1", "N25"}, {false, true, false, true, false, true}},
+    {{"N42", "Rename2"}, {true, true, true, false, true, false}},
+    {{"SortbyArtistAlbum1", "SortbyYearAlbum1", "SortbyYearArtist1", "N8"}, {true, false, true, false, true, false}},
+};
+
+} // namespace
+
+TBoxTreeController::TBoxTreeController(TtcrateFormMain& window, QTreeWidget& tree) : window_(window), tree_(tree) {
+    tree_.setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(&tree_, &QTreeWidget::customContextMenuRequested, this, &TBoxTreeController::ShowContextMenu);
+    connect(&tree_, &QTreeWidget::itemClicked, this, [this] { TreeView1Click(); });
+    connect(&tree_, &QTreeWidget::currentItemChanged, this, [this] { TreeView1Change(); });
+    // An edited caption is the editing commands' to act on; until they
+    // take it, the node shows its box's name again.
+    connect(&tree_, &QTreeWidget::itemChanged, this, [](QTreeWidgetItem* node) {
+        if (const TBOX* box = BoxOf(node); box != nullptr && node->text(0) != QString::fromStdString(box->GetName()))
+            node->setText(0, QString::fromStdString(box->GetName()));
+    });
+}
+
+TBOX* TBoxTreeController::BoxOf(const QTreeWidgetItem* node) {
+    return node == nullptr ? nullptr : static_cast<TBOX*>(node->data(0, kBoxRole).value<void*>());
+}
+
+QTreeWidgetItem* TBoxTreeController::SelectedNode() const {
+    const QList<QTreeWidgetItem*> selected = tree_.selectedItems();
+    return selected.isEmpty() ? nullptr : selected.front();
+}
+
+QTreeWidgetItem* TBoxTreeController::RootNodeOf(QTreeWidgetItem* node) const {
+    while (node != nullptr && node->parent() != nullptr) node = node->parent();
+    return node;
+}
+
+QTreeWidgetItem* TBoxTreeController::FindChildNodeForBox(QTreeWidgetItem* node, const TBOX* box) const {
+    if (node != nullptr) {
+        for (int i = 0; i < node->childCount(); ++i)
+            if (BoxOf(node->child(i)) == box) return node->child(i);
+        return nullptr;
+    }
+    for (QTreeWidgetItemIterator it(&tree_); *it != nullptr; ++it)
+        if (BoxOf(*it) == box) return *it;
+    return nullptr;
+}
+
+QTreeWidgetItem* TBoxTreeController::FindNodeByCaption(QTreeWidgetItem* node, const QString& caption) const {
+    if (node != nullptr) {
+        for (int i = 0; i < node->childCount(); ++i)
+            if (node->child(i)->text(0) == caption) return node->child(i);
+        return nullptr;
+    }
+    for (QTreeWidgetItemIterator it(&tree_); *it != nullptr; ++it)
+        if ((*it)->text(0) == caption) return *it;
+    return nullptr;
+}
+
+QTreeWidgetItem* TBoxTreeController::FindChildNodeOfSelected(const TBOX* box) const {
+    QTreeWidgetItem* selected = SelectedNode();
+    if (selected == nullptr) return nullptr;
+    return BoxOf(selected) == box ? selected : FindChildNodeForBox(selected, box);
+}
+
+bool TBoxTreeController::IsUnderAllItems(QTreeWidgetItem* node) const {
+    return library_ != nullptr && node != nullptr && BoxOf(RootNodeOf(node)) == &library_->AllItemsBox;
+}
+bool TBoxTreeController::IsUnderFavourites(QTreeWidgetItem* node) const {
+    return library_ != nullptr && node != nullptr && BoxOf(RootNodeOf(node)) == &library_->FavouritesBox;
+}
+bool TBoxTreeController::IsUnderPlaylist(QTreeWidgetItem* node) const {
+    return library_ != nullptr && node != nullptr && BoxOf(RootNodeOf(node)) == &library_->PlaylistBox;
+}
+bool TBoxTreeController::IsUnderNowPlaying(QTreeWidgetItem* node) const {
+    return library_ != nullptr && node != nullptr && BoxOf(RootNodeOf(node)) == &library_->NowPlayingBox;
+}
+
+void TBoxTreeController::RefreshBranch(TBOX& box, int image) {
+    tree_.setUpdatesEnabled(false);
+    updating_ = true;
+    QTreeWidgetItem* root = FindChildNodeForBox(nullptr, &box);
+    if (root == nullptr) {
+        root = new TBoxNode(&box);
+        root->setText(0, QString::fromStdString(box.GetName()));
+        root->setIcon(0, ImageList20(image));
+        tree_.addTopLevelItem(root);
+    }
+    RefreshNode(root);
+    updating_ = false;
+    tree_.setUpdatesEnabled(true);
+    SortTree();
+}
+
+void TBoxTreeController::RefreshAllItemsBranch() {
+    if (library_ != nullptr) RefreshBranch(library_->AllItemsBox, Images::kAllItemsRoot);
+}
+void TBoxTreeController::RefreshFavouritesBranch() {
+    if (library_ != nullptr) RefreshBranch(library_->FavouritesBox, Images::kFavourites);
+}
+void TBoxTreeController::RefreshPlaylistBranch() {
+    if (library_ != nullptr) RefreshBranch(library_->PlaylistBox, Images::kPlaylist);
+}
+void TBoxTreeController::RefreshNowPlayingBranch() {
+    if (library_ != nullptr) RefreshBranch(library_->NowPlayingBox, Images::kNowPlaying);
+}
+
+void TBoxTreeController::RefreshNode(QTreeWidgetItem* node) {
+    TBOX* box = BoxOf(node);
+    if (box == nullptr) return;
+    const bool expanded = node->isExpanded();
+    for (int i = node->childCount() - 1; i >= 0; --i) {
+        const TBOX* child = BoxOf(node->child(i));
+        bool present = false;
+        for (int k = 0; k < box->ChildCount() && !present; ++k) present = box->GetChild(k) == child;
+        if (!present) {
+            for (const QTreeWidgetItem* above = lastOpened_; above != nullptr; above = above->parent())
+                if (above == node->child(i)) lastOpened_ = nullptr;
+            delete node->takeChild(i);
+        }
+    }
+    static const QIcon boxIcon = [] {
+        QIcon icon = ImageList20(Images::kBox);
+        icon.addPixmap(ImageList20(Images::kSelectedBox).pixmap(20, 20), QIcon::Selected);
+        return icon;
+    }();
+    for (int k = 0; k < box->ChildCount(); ++k) {
+        TBOX* childBox = box->GetChild(k);
+        QTreeWidgetItem* child = FindChildNodeForBox(node, childBox);
+        if (child == nullptr) {
+            child = new TBoxNode(childBox);
+            node->addChild(child);
+        }
+        child->setText(0, QString::fromStdString(childBox->GetName()));
+        child->setIcon(0, boxIcon);
+        if (childBox->ChildCount() > 0) {
+            RefreshNode(child);
+        } else {
+            qDeleteAll(child->takeChildren());
+        }
+    }
+    node->setExpanded(expanded);
+}
+
+void TBoxTreeController::RefreshSelectedNode() {
+    RefreshNode(SelectedNode());
+    SortTree();
+}
+
+void TBoxTreeController::SortTree() { tree_.sortItems(0, Qt::AscendingOrder); }
+
+void TBoxTreeController::CheckToolsSortItem(const std::string& key) {
+    window_.Action(SortItemsOf(key).tools)->setChecked(true);
+}
+
+void TBoxTreeController::TreeView1Click() {
+    if (updating_) return;
+    QTreeWidgetItem* node = SelectedNode();
+    if (node != nullptr && node != lastOpened_ && BoxOf(node) != nullptr) {
+        lastOpened_ = node;
+        CheckToolsSortItem(BoxOf(node)->GetSortKey());
+    }
+}
+
+void TBoxTreeController::TreeView1Change() {
+    if (updating_ || window_.Creating()) return;
+    TreeView1Click();
+}
+
+void TBoxTreeController::SortSelected(const std::string& key, bool sortTree) {
+    QTreeWidgetItem* node = SelectedNode();
+    TBOX* box = BoxOf(node);
+    if (box == nullptr) return;
+    box->SetSortKey(key);
+    const bool expanded = node->isExpanded();
+    RefreshNode(node);
+    node->setExpanded(expanded);
+    CheckToolsSortItem(key);
+    if (sortTree) SortTree();
+}
+
+void TBoxTreeController::SortSelectedTwoLevels(const std::string& first, const std::string& second) {
+    QTreeWidgetItem* node = SelectedNode();
+    TBOX* box = BoxOf(node);
+    if (box == nullptr) return;
+    box->SetSortKey(first);
+    for (int i = 0; i < box->ChildCount(); ++i) box->GetChild(i)->SetSortKey(second);
+    if (IsUnderAllItems(node)) {
+        RefreshAllItemsBranch();
+    } else if (IsUnderFavourites(node)) {
+        RefreshFavouritesBranch();
+    } else if (IsUnderPlaylist(node)) {
+        RefreshPlaylistBranch();
+    } else if (IsUnderNowPlaying(node)) {
+        RefreshNowPlayingBranch();
+    }
+}
+
+void TBoxTreeController::PreparePopupMenuBox() {
+    QTreeWidgetItem* node = SelectedNode();
+    const bool root = node != nullptr && node->parent() == nullptr;
+    TPlace place = root ? kAllRoot : kAllChild;
+    if (IsUnderFavourites(node)) place = root ? kFavouritesRoot : kFavouritesChild;
+    if (IsUnderPlaylist(node)) place = root ? kPlaylistRoot : kPlaylistChild;
+    for (const TVisibility& row : kPopupMenuBox)
+        for (const char* name : row.items)
+            if (name != nullptr) window_.Action(name)->setVisible(row.shown[place]);
+    if (const TBOX* box = BoxOf(node)) window_.Action(SortItemsOf(box->GetSortKey()).sorter)->setChecked(true);
+}
+
+void TBoxTreeController::ShowContextMenu(const QPoint& position) {
+    QTreeWidgetItem* node = tree_.itemAt(position);
+    if (node == nullptr) return;
+    tree_.setCurrentItem(node);
+    // The now-playing box's menu is the player's; it joins with playback.
+    if (IsUnderNowPlaying(node)) return;
+    PreparePopupMenuBox();
+    window_.Menu("PopupMenuBox")->popup(tree_.viewport()->mapToGlobal(position));
+}
+
+void TBoxTreeController::Rename2Click() {
+    QTreeWidgetItem* node = SelectedNode();
+    if (node == nullptr || IsUnderNowPlaying(node)) return;
+    node->setFlags(node->flags() | Qt::ItemIsEditable);
+    tree_.editItem(node, 0);
+}

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <string>
+
+class QAction;
+class QMenu;
+class QTreeWidget;
+class QTreeWidgetItem;
+class TBOX;
+class TTUNECRATE;
+class TtcrateFormMain;
+
+// The box tree: one root node per standard box of the library, below each
+// root the child boxes that classification made. The controller keeps the
+// nodes in line with the boxes, opens the selected box, runs the sort
+// commands on it and shows the tree's context menu.
+class TBoxTreeController : public QObject {
+    Q_OBJECT
+public:
+    TBoxTreeController(TtcrateFormMain& window, QTreeWidget& tree);
+
+    // The library whose boxes the tree shows; none when it could not be read.
+    void SetLibrary(TTUNECRATE* library) { library_ = library; }
+
+    void RefreshAllItemsBranch();
+    void RefreshFavouritesBranch();
+    void RefreshPlaylistBranch();
+    void RefreshNowPlayingBranch();
+    void RefreshNode(QTreeWidgetItem* node);
+    void RefreshSelectedNode();
+    // Siblings below the roots in caption order; the roots keep theirs.
+    void SortTree();
+
+    static TBOX* BoxOf(const QTreeWidgetItem* node);
+    QTreeWidgetItem* SelectedNode() const;
+    QTreeWidgetItem* RootNodeOf(QTreeWidgetItem* node) const;
+    // Among node's children (the whole tree in display order without a node)
+    // the first holding that box, or showing that caption exactly.
+    QTreeWidgetItem* FindChildNodeForBox(QTreeWidgetItem* node, const TBOX* box) const;
+    QTreeWidgetItem* FindNodeByCaption(QTreeWidgetItem* node, const QString& caption) const;
+    QTreeWidgetItem* FindChildNodeOfSelected(const TBOX* box) const;
+    bool IsUnderAllItems(QTreeWidgetItem* node) const;
+    bool IsUnderFavourites(QTreeWidgetItem* node) const;
+    bool IsUnderPlaylist(QTreeWidgetItem* node) const;
+    bool IsUnderNowPlaying(QTreeWidgetItem* node) const;
+
+    // The box last sent to the track list; a node click on it again does nothing.
+    QTreeWidgetItem* LastOpenedNode() const { return lastOpened_; }
+    // Opens the selected node's box, as a click on it does.
+    void TreeView1Click();
+    void TreeView1Change();
+
+    // Sort key commands on the selected node ("artist", "album", "year",
+    // "genre", "bitrate", "mime", "not sort"); the tree is sorted afterwards
+    // unless told otherwise.
+    void SortSelected(const std::string& key, bool sortTree = true);
+    // Two levels at once: first on the selected box, second on each new child.
+    void SortSelectedTwoLevels(const std::string& first, const std::string& second);
+    // Checks the Tools menu's radio item for a sort key.
+    void CheckToolsSortItem(const std::string& key);
+
+    // Shows or hides the context menu's items for the selected node and
+    // checks the sorter of its box; none for a node under the now-playing box.
+    void PreparePopupMenuBox();
+    void Rename2Click();
+
+    bool Updating() const { return updating_; }
+
+private:
+    void RefreshBranch(TBOX& box, int image);
+    void ShowContextMenu(const QPoint& position);
+
+    TtcrateFormMain& window_;
+    QTreeWidget& tree_;
+    TTUNECRATE* library_ = nullptr;
+    QTreeWidgetItem* lastOpened_ = nullptr;
+    bool updating_ = false;
+};

@@ -1,0 +1,169 @@
+#include "browser/mainwindow.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QPropertyAnimation>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTreeView>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "browser/about.h"
+#include "browser/boxtree.h"
+#include "core/library.h"
+#include "core/paths.h"
+#include "core/plugins.h"
+#include "core/sysinfo.h"
+#include "media/mediaenv.h"
+#include "platform/instance.h"
+#include "ui/dialogs.h"
+#include "ui/images.h"
+#include "ui/opendocument.h"
+
+TtcrateFormMain::TtcrateFormMain(TMainWindowSetup setup, QWidget* parent)
+    : QMainWindow(parent), setup_(std::move(setup)) {
+    setObjectName("tcrateFormMain");
+    setWindowIcon(ProgramIcon());
+    BuildLayout();
+    boxTree_ = std::make_unique<TBoxTreeController>(*this, *tree_);
+    BuildMenus();
+    BuildToolBar();
+    timer1_.setSingleShot(true);
+    timer1_.setInterval(100);
+    connect(&timer1_, &QTimer::timeout, this, &TtcrateFormMain::Timer1Timer);
+    if (setup_.handOff != nullptr) {
+        connect(setup_.handOff, &THandOffReceiver::FileHandedOver, this, &TtcrateFormMain::WMAddFiles);
+        connect(setup_.handOff, &THandOffReceiver::RaiseRequested, this, [this] {
+            setWindowState(windowState() & ~Qt::WindowMinimized);
+            show();
+            raise();
+            activateWindow();
+        });
+    }
+    FormCreate();
+}
+
+TtcrateFormMain::~TtcrateFormMain() { FormDestroy(); }
+
+void TtcrateFormMain::BuildLayout() {
+    resize(800, 600);
+    auto* central = new QWidget(this);
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    playerPanel_ = new QWidget(central);
+    playerPanel_->setObjectName("PanelPlayer");
+    playerPanel_->setFixedHeight(70);
+    column->addWidget(playerPanel_);
+
+    splitter_ = new QSplitter(Qt::Horizontal, central);
+    splitter_->setObjectName("Splitter1");
+    splitter_->setHandleWidth(10);
+    splitter_->setChildrenCollapsible(false);
+
+    tree_ = new QTreeWidget(splitter_);
+    tree_->setObjectName("TreeView1");
+    tree_->setHeaderHidden(true);
+    tree_->setIndentation(23);
+    tree_->setIconSize(QSize(20, 20));
+    tree_->setMinimumWidth(10);
+    QFont treeFont("Arial");
+    treeFont.setPixelSize(14);
+    tree_->setFont(treeFont);
+    tree_->setEditTriggers(QAbstractItemView::SelectedClicked);
+
+    auto* right = new QSplitter(Qt::Vertical, splitter_);
+    right->setObjectName("SplitterFile");
+    right->setHandleWidth(10);
+    listView_ = new QTreeView(right);
+    listView_->setObjectName("ListView1");
+    listView_->setRootIsDecorated(false);
+    panelFile_ = new QWidget(right);
+    panelFile_->setObjectName("PanelFile");
+    panelFile_->setFixedHeight(107);
+    panelFile_->hide();
+
+    splitter_->addWidget(tree_);
+    splitter_->addWidget(right);
+    splitter_->setStretchFactor(1, 1);
+    splitter_->setSizes({183, 607});
+    column->addWidget(splitter_, 1);
+    setCentralWidget(central);
+
+    statusLeft_ = new QLabel("Just selected", this);
+    statusLeft_->setFixedWidth(81);
+    statusRight_ = new QLabel(this);
+    statusBar()->setObjectName("StatusBar1");
+    statusBar()->addWidget(statusLeft_);
+    statusBar()->addWidget(statusRight_, 1);
+}
+
+QAction* TtcrateFormMain::Action(const QString& name) const {
+    const auto found = actions_.find(name);
+    if (found == actions_.end()) qFatal("no command named %s", qPrintable(name));
+    return found->second;
+}
+
+QMenu* TtcrateFormMain::Menu(const QString& name) const {
+    const auto found = menus_.find(name);
+    return found == menus_.end() ? nullptr : found->second;
+}
+
+QString TtcrateFormMain::StatusText() const { return statusRight_->text(); }
+
+void TtcrateFormMain::Help2Click() {
+    const QString path = QString::fromStdString(setup_.resourceFolder) + "help/index.html";
+    if (QFileInfo::exists(path)) {
+        OpenDocument(path);
+    } else {
+        Dialogs().Error(this, "帮助文件 \"" + path + "\" 没有找到 !");
+    }
+}
+
+// The program's own pages are its home page.
+void TtcrateFormMain::Website1Click() { OpenDocument(QString::fromStdString(setup_.resourceFolder) + "help/index.html"); }
+
+void TtcrateFormMain::ToolButtonAboutClick() {
+    TFormAbout about(this, [this] { Website1Click(); });
+    about.exec();
+}
+
+void TtcrateFormMain::WMAddFiles(const QString& fileName) {
+    // Only an existing file whose extension is exactly ".mp3" is taken.
+    const std::string name = fileName.toStdString();
+    if (library_ != nullptr && FileExtension(name) == ".mp3" && QFileInfo(fileName).isFile()) {
+        library_->AddFile(name);
+        boxTree_->RefreshSelectedNode();
+    }
+    setup_.handOff->FinishHandOff();
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    raise();
+    activateWindow();
+}
+
+void TtcrateFormMain::Timer1Timer() { boxTree_->TreeView1Click(); }
+
+void TtcrateFormMain::closeEvent(QCloseEvent* event) {
+    // The window folds away in 200 ms before it goes, where windows can fade.
+    const QString platform = QGuiApplication::platformName();
+    if (!hidden_ && isVisible() && platform != "offscreen" && platform != "minimal") {
+        hidden_ = true;
+        auto* fade = new QPropertyAnimation(this, "windowOpacity", this);
+        fade->setDuration(200);
+        fade->setEndValue(0.0);
+        connect(fade, &QPropertyAnimation::finished, this, &QWidget::close);
+        fade->start(QAbstractAnimation::DeleteWhenStopped);
+        event->ignore();
+        return;
+    }
+    FormDestroy();
+    event->accept();
+}

@@ -1,0 +1,107 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QStringList>
+#include <QTimer>
+#include <map>
+#include <memory>
+#include <string>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QSplitter;
+class QToolBar;
+class QTreeView;
+class QTreeWidget;
+class QWidget;
+class TBoxTreeController;
+class TDialogs;
+class THandOffReceiver;
+class TPlugIns;
+class TSysInfo;
+class TTUNECRATE;
+struct TMediaEnvironment;
+
+// Where the main window finds its files and its helpers.
+struct TMainWindowSetup {
+    std::string dataFolder;     // "tune.crate", "tune.bak", "box.ini", "picture/"; ends with "/"
+    std::string resourceFolder; // "Skins/", "help/", "tcrate.jpg"; ends with "/"
+    QStringList files;          // the command line's files, added at start-up
+    TDialogs* dialogs = nullptr;
+    THandOffReceiver* handOff = nullptr; // later starts hand their file over here; may be none
+};
+
+// The library browser: a frame that owns the three stores (settings, format
+// registry, library), builds the menus and tool bar, and hands each command
+// to the controller of its subsystem.
+class TtcrateFormMain : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TtcrateFormMain(TMainWindowSetup setup, QWidget* parent = nullptr);
+    ~TtcrateFormMain() override;
+
+    // A menu command or tool by its name ("AddFiles2", "SortbyArtist1", ...).
+    QAction* Action(const QString& name) const;
+    QMenu* Menu(const QString& name) const;
+    QTreeWidget* Tree() const { return tree_; }
+    TBoxTreeController& BoxTree() const { return *boxTree_; }
+    TTUNECRATE* Library() const { return library_.get(); }
+    TSysInfo& Settings() const { return *settings_; }
+    TDialogs& Dialogs() const { return *setup_.dialogs; }
+    const TMainWindowSetup& Setup() const { return setup_; }
+    QString StatusText() const;
+    // True while the window is being made; selection changes then open nothing.
+    bool Creating() const { return creating_; }
+
+    // Stores the layout and selection, writes the library and the settings:
+    // at the window's close, the end of the desktop session or a signal to
+    // stop. Runs once.
+    void FormDestroy();
+
+public slots:
+    void Help2Click();
+    void ToolButtonAboutClick();
+    void Website1Click();
+    void Exit1Click() { close(); }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildLayout();
+    void BuildMenus();
+    void BuildToolBar();
+    // Ctrl+F, Ctrl+R and Ctrl+V reach the tree's menu while the tree has the
+    // focus and the main menu otherwise.
+    void RouteKey(const QKeySequence& key, const QString& treeAction, const QString& mainAction);
+    QAction* AddAction(QMenu* menu, const QString& name, const QString& caption, const QString& shortcut = {},
+                       int image = -1);
+    void FormCreate();
+    void RestoreSelection();
+    void SaveSelection();
+    void WMAddFiles(const QString& fileName);
+    void Timer1Timer();
+
+    TMainWindowSetup setup_;
+    std::unique_ptr<TSysInfo> settings_;
+    std::unique_ptr<TMediaEnvironment> environment_;
+    std::unique_ptr<TPlugIns> registry_;
+    std::unique_ptr<TTUNECRATE> library_;
+    std::unique_ptr<TBoxTreeController> boxTree_;
+    std::map<QString, QAction*> actions_;
+    std::map<QString, QMenu*> menus_;
+
+    QToolBar* toolBar_ = nullptr;
+    QWidget* playerPanel_ = nullptr;
+    QSplitter* splitter_ = nullptr;
+    QTreeWidget* tree_ = nullptr;
+    QTreeView* listView_ = nullptr;
+    QWidget* panelFile_ = nullptr;
+    QLabel* statusLeft_ = nullptr;
+    QLabel* statusRight_ = nullptr;
+    QTimer timer1_;
+    bool creating_ = false;
+    bool destroyed_ = false;
+    bool hidden_ = false;
+};

@@ -1,0 +1,255 @@
+// The main window's menus, tool bar and the tree's context menu. Commands
+// of parts of the program still to come are present and disabled.
+#include <QAction>
+#include <QActionGroup>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QTreeWidget>
+#include <array>
+
+#include "browser/boxtree.h"
+#include "browser/mainwindow.h"
+#include "ui/images.h"
+#include "ui/opendocument.h"
+
+namespace {
+
+struct TSite {
+    const char* caption;
+    const char* address;
+};
+// Places to find music that may be downloaded freely.
+constexpr TSite kDownloadSites[] = {
+    {"Free Music Archive", "https://freemusicarchive.org/"},
+    {"Jamendo", "https://www.jamendo.com/"},
+    {"Internet Archive 音频", "https://archive.org/details/audio"},
+    {"ccMixter", "https://ccmixter.org/"},
+    {"Musopen", "https://musopen.org/"},
+    {"Bandcamp", "https://bandcamp.com/"},
+};
+
+// Commands whose parts of the program arrive later.
+constexpr const char* kLaterCommands[] = {
+    "AddFiles2", "AddFolder2", "Fileinfo1", "Deletemp3file1", "Fulldelete1", "Cut1", "Paste1", "SelectAll2",
+    "Search1", "Playcontrolpanel1", "Skin1", "Displaycolumns1", "Options2", "Play4", "Previous2", "Next2",
+    "Volume3", "Volume4", "Stereo", "MonoLeft", "MonoRight", "MonoMix", "PlayMyFavour1", "PlayPlaylist1",
+    "AddFiles1", "AddFolder1", "Play2", "AddtoMyFavour1", "AddtoPlaylist4", "Open1", "Saveas1", "Copyfiles1",
+    "Saveinfotofile1", "Refreshfileinfo1", "Delete1", "Paste3",
+};
+
+} // namespace
+
+QAction* TtcrateFormMain::AddAction(QMenu* menu, const QString& name, const QString& caption, const QString& shortcut,
+                                    int image) {
+    QAction* action = caption.isEmpty() ? menu->addSeparator() : menu->addAction(caption);
+    action->setObjectName(name);
+    if (!shortcut.isEmpty()) action->setShortcut(QKeySequence(shortcut));
+    if (image >= 0) action->setIcon(ImageList20(image));
+    actions_[name] = action;
+    return action;
+}
+
+void TtcrateFormMain::RouteKey(const QKeySequence& key, const QString& treeAction, const QString& mainAction) {
+    // The menu items show the key; this action alone answers it.
+    Action(treeAction)->setShortcutContext(Qt::WidgetShortcut);
+    Action(mainAction)->setShortcutContext(Qt::WidgetShortcut);
+    auto* router = new QAction(this);
+    router->setShortcut(key);
+    addAction(router);
+    connect(router, &QAction::triggered, this, [this, treeAction, mainAction] {
+        Action(tree_->hasFocus() ? treeAction : mainAction)->trigger();
+    });
+}
+
+void TtcrateFormMain::BuildMenus() {
+    auto menu = [this](QMenu* parent, const QString& name, const QString& caption, int image = -1) {
+        QMenu* created = parent != nullptr ? parent->addMenu(caption) : menuBar()->addMenu(caption);
+        created->setObjectName(name);
+        created->menuAction()->setObjectName(name);
+        if (image >= 0) created->menuAction()->setIcon(ImageList20(image));
+        menus_[name] = created;
+        actions_[name] = created->menuAction();
+        return created;
+    };
+    auto group = [this](std::initializer_list<const char*> names) {
+        auto* radio = new QActionGroup(this);
+        for (const char* name : names) {
+            Action(name)->setCheckable(true);
+            radio->addAction(Action(name));
+        }
+    };
+    auto on = [this](const char* name, auto&& handler) { connect(Action(name), &QAction::triggered, this, handler); };
+
+    QMenu* file = menu(nullptr, "File1", "文件");
+    AddAction(file, "AddFiles2", "添加 媒体文件", "Ctrl+Insert", Images::kAddFiles);
+    AddAction(file, "AddFolder2", "添加 文件夹", {}, Images::kAddFolder);
+    AddAction(file, "N2", {});
+    AddAction(file, "Fileinfo1", "媒体文件信息", {}, Images::kFileInfo);
+    AddAction(file, "N4", {});
+    AddAction(file, "Deletemp3file1", "删除", "Ctrl+Delete", Images::kDelete);
+    AddAction(file, "Fulldelete1", "彻底删除", "Ctrl+D", Images::kFullDelete);
+    AddAction(file, "N7", {});
+    AddAction(file, "Exit2", "退出", {}, Images::kExit);
+
+    QMenu* edit = menu(nullptr, "Edit1", "编辑");
+    AddAction(edit, "Cut1", "剪切", "Ctrl+X", Images::kCut);
+    AddAction(edit, "Paste1", "粘贴", "Ctrl+V", Images::kPaste);
+    AddAction(edit, "SelectAll2", "全选");
+    AddAction(edit, "N9", {});
+    AddAction(edit, "Search1", "搜索", "Ctrl+F", Images::kSearch);
+
+    QMenu* view = menu(nullptr, "View1", "视图");
+    AddAction(view, "ToolBar", "工具栏");
+    AddAction(view, "StatusBar2", "状态栏");
+    AddAction(view, "Playcontrolpanel1", "播放面板");
+    for (const char* name : {"ToolBar", "StatusBar2", "Playcontrolpanel1"}) {
+        Action(name)->setCheckable(true);
+        Action(name)->setChecked(true);
+    }
+    AddAction(view, "N11", {});
+    QMenu* skins = menu(view, "Skin1", "界面");
+    AddAction(skins, "Clouds1", "Clouds");
+    AddAction(skins, "MacX1", "MacX");
+    AddAction(skins, "Wistler1", "Wistler");
+    group({"Clouds1", "MacX1", "Wistler1"});
+    AddAction(view, "N14", {});
+    AddAction(view, "Displaycolumns1", "显示列设置", {}, Images::kColumns);
+    AddAction(view, "Refresh2", "刷新", {}, Images::kRefresh);
+    AddAction(view, "N23", {});
+    AddAction(view, "Options2", "配置设置", {}, Images::kOptions);
+
+    // The single-key sorters, in the Tools menu and in the tree's sorter menu.
+    auto sortItems = [&](QMenu* parent, const std::array<const char*, 8>& names, const char* typeCaption) {
+        const char* captions[] = {"按 表演者 分类", "按 专集 分类", "按 年份 分类", "按 乐派 分类",
+                                  "按 码率 分类",   typeCaption,     nullptr,        "取消 分类"};
+        const char* keys[] = {"Ctrl+T", "Ctrl+B", "Ctrl+Y", "Ctrl+G", "Ctrl+R", "Ctrl+F", "", "Ctrl+N"};
+        for (std::size_t i = 0; i < names.size(); ++i)
+            AddAction(parent, names[i], captions[i] != nullptr ? QString::fromUtf8(captions[i]) : QString(), keys[i]);
+        group({names[0], names[1], names[2], names[3], names[4], names[5], names[7]});
+    };
+
+    QMenu* tools = menu(nullptr, "Tools1", "工具");
+    sortItems(tools, {"SortbyArtist1", "SortbyAlbum1", "SortbyYear1", "SortbyGenre1", "SortbyBitrate3",
+                      "SortbyFiletype2", "N26", "NotSort1"},
+              "按 媒体类型 分类");
+
+    QMenu* play = menu(nullptr, "Play3", "播放");
+    AddAction(play, "Play4", "播放", "F2", Images::kPlay);
+    AddAction(play, "Previous2", "上一首", "F4", Images::kPrevious);
+    AddAction(play, "Next2", "下一首", "F5", Images::kNext);
+    AddAction(play, "N27", {});
+    AddAction(play, "Volume3", "加大 音量", "F8", Images::kVolumeUp);
+    AddAction(play, "Volume4", "减小 音量", "F7", Images::kVolumeDown);
+    AddAction(play, "N28", {});
+    AddAction(play, "Stereo", "立体声");
+    AddAction(play, "MonoLeft", "左 声道");
+    AddAction(play, "MonoRight", "右 声道");
+    AddAction(play, "MonoMix", "混音");
+    group({"Stereo", "MonoLeft", "MonoRight", "MonoMix"});
+    Action("Stereo")->setChecked(true);
+    AddAction(play, "N29", {});
+    AddAction(play, "PlayMyFavour1", "播放 我的最爱", "F9", Images::kFavourites);
+    AddAction(play, "PlayPlaylist1", "播放 播放列表", "F10", Images::kPlaylist);
+
+    QMenu* help = menu(nullptr, "Help1", "帮助");
+    AddAction(help, "Onlinedocument1", "帮助", {}, Images::kHelp);
+    AddAction(help, "N30", {});
+    AddAction(help, "HomePage1", "主页", {}, Images::kWebAddress);
+    QMenu* sites = menu(help, "DownloadMP31", "MP3 下载", Images::kDownloadSites);
+    int site = 0;
+    for (const TSite& entry : kDownloadSites) {
+        QAction* item = AddAction(sites, QString("MP3%1").arg(++site), QString::fromUtf8(entry.caption));
+        item->setToolTip(entry.address);
+        item->setStatusTip(entry.address);
+        connect(item, &QAction::triggered, this, [item] { OpenDocument(item->toolTip()); });
+    }
+    sites->setToolTipsVisible(true);
+    AddAction(help, "N31", {});
+    AddAction(help, "About1", "关于", {}, Images::kAbout);
+
+    // The box tree's context menu and its sorters.
+    QMenu* box = new QMenu(this);
+    box->setObjectName("PopupMenuBox");
+    menus_["PopupMenuBox"] = box;
+    AddAction(box, "AddFiles1", "添加 媒体文件", {}, Images::kAddFiles);
+    AddAction(box, "AddFolder1", "添加 文件夹", {}, Images::kAddFolder);
+    AddAction(box, "N3", {});
+    QMenu* sorter = menu(box, "Sorter1", "分类器");
+    AddAction(sorter, "SortbyArtistAlbum1", "按 表演者/专集 分类");
+    AddAction(sorter, "SortbyYearAlbum1", "按 年份/专集 分类");
+    AddAction(sorter, "SortbyYearArtist1", "按 年份/表演者 分类");
+    AddAction(sorter, "N8", {});
+    sortItems(sorter, {"SortbyArtist2", "SortbyAlbum2", "SortbyYear2", "SortbyGenre2", "SortbyBitrate1", "SortbyType1",
+                       "N5", "NotSort2"},
+              "按 媒体类别 分类");
+    AddAction(box, "N10", {});
+    AddAction(box, "Play2", "播放", {}, Images::kNowPlaying);
+    AddAction(box, "AddtoMyFavour1", "添加到 我的最爱", {}, Images::kFavourites);
+    AddAction(box, "AddtoPlaylist4", "添加到 播放列表", {}, Images::kPlaylist);
+    AddAction(box, "N19", {});
+    AddAction(box, "Open1", "打开 ...", {}, Images::kOpenPlaylist);
+    AddAction(box, "Saveas1", "保存为 播放列表", {}, Images::kSavePlaylist);
+    AddAction(box, "N20", {});
+    AddAction(box, "Copyfiles1", "复制媒体文件到 ...");
+    AddAction(box, "N21", {});
+    AddAction(box, "Saveinfotofile1", "保存媒体信息到文件");
+    AddAction(box, "Refreshfileinfo1", "刷新媒体信息", {}, Images::kRefresh);
+    AddAction(box, "N24", {});
+    AddAction(box, "Delete1", "删除", "Ctrl+Delete", Images::kDelete);
+    AddAction(box, "N25", {});
+    AddAction(box, "Paste3", "粘贴", "Ctrl+V", Images::kPaste);
+    AddAction(box, "N42", {});
+    AddAction(box, "Rename2", "重命名");
+
+    for (const char* name : kLaterCommands) Action(name)->setEnabled(false);
+
+    TBoxTreeController& tree = *boxTree_;
+    on("Exit2", &TtcrateFormMain::Exit1Click);
+    on("ToolBar", [this](bool checked) { toolBar_->setVisible(checked); });
+    on("StatusBar2", [this](bool checked) { statusBar()->setVisible(checked); });
+    on("Refresh2", [&tree] { tree.RefreshSelectedNode(); });
+    on("Onlinedocument1", &TtcrateFormMain::Help2Click);
+    on("HomePage1", &TtcrateFormMain::Website1Click);
+    on("About1", &TtcrateFormMain::ToolButtonAboutClick);
+    on("Rename2", [&tree] { tree.Rename2Click(); });
+    const std::pair<const char*, const char*> sorts[] = {
+        {"artist", "Artist"}, {"album", "Album"}, {"year", "Year"}, {"genre", "Genre"}};
+    for (const auto& [key, word] : sorts) {
+        const std::string k = key;
+        for (const char* menu : {"1", "2"})
+            on((std::string("Sortby") + word + menu).c_str(), [&tree, k] { tree.SortSelected(k); });
+    }
+    on("NotSort1", [&tree] { tree.SortSelected("not sort"); });
+    on("NotSort2", [&tree] { tree.SortSelected("not sort"); });
+    on("SortbyBitrate3", [&tree] { tree.SortSelected("bitrate", false); });
+    on("SortbyBitrate1", [&tree] { tree.SortSelected("bitrate"); });
+    on("SortbyFiletype2", [&tree] { tree.SortSelected("mime"); });
+    on("SortbyType1", [&tree] { tree.SortSelected("mime"); });
+    on("SortbyArtistAlbum1", [&tree] { tree.SortSelectedTwoLevels("artist", "album"); });
+    on("SortbyYearAlbum1", [&tree] { tree.SortSelectedTwoLevels("year", "album"); });
+    on("SortbyYearArtist1", [&tree] { tree.SortSelectedTwoLevels("year", "artist"); });
+
+    RouteKey(QKeySequence("Ctrl+F"), "SortbyType1", "Search1");
+    RouteKey(QKeySequence("Ctrl+R"), "SortbyBitrate1", "SortbyBitrate3");
+    RouteKey(QKeySequence("Ctrl+V"), "Paste3", "Paste1");
+    Action("SortbyFiletype2")->setShortcutContext(Qt::WidgetShortcut);
+}
+
+void TtcrateFormMain::BuildToolBar() {
+    toolBar_ = addToolBar("ToolBar1");
+    toolBar_->setObjectName("ToolBar1");
+    toolBar_->setMovable(false);
+    toolBar_->setIconSize(QSize(20, 20));
+    toolBar_->setFixedHeight(25 + 4);
+    const char* buttons[] = {"AddFiles2", "AddFolder2", nullptr, "Refresh2", nullptr, "Fileinfo1", nullptr,
+                             "Search1",   nullptr,      "Displaycolumns1", nullptr, "Onlinedocument1", "About1"};
+    for (const char* name : buttons) {
+        if (name == nullptr) {
+            toolBar_->addSeparator();
+        } else {
+            toolBar_->addAction(Action(name));
+        }
+    }
+}

@@ -1,0 +1,115 @@
+// The main window's start-up and shut-down: the order in which the stores
+// are made and written, and the window state kept between runs.
+#include <QAction>
+#include <QFileInfo>
+#include <QStatusBar>
+#include <QToolTip>
+#include <QTreeWidget>
+
+#include "browser/boxtree.h"
+#include "browser/mainwindow.h"
+#include "core/box.h"
+#include "core/library.h"
+#include "core/plugins.h"
+#include "core/sysinfo.h"
+#include "media/mediaenv.h"
+#include "ui/dialogs.h"
+#include "ui/skin.h"
+
+void TtcrateFormMain::FormCreate() {
+    QPalette hints = QToolTip::palette();
+    hints.setColor(QPalette::ToolTipBase, QColor(0xB5, 0xE5, 0xEE));
+    QToolTip::setPalette(hints);
+    creating_ = true;
+    settings_ = std::make_unique<TSysInfo>(setup_.dataFolder);
+    environment_ = std::make_unique<TMediaEnvironment>(setup_.dataFolder, settings_->ReadSetting(kTagsCodepageKey));
+    registry_ = std::make_unique<TPlugIns>(*environment_);
+
+    try {
+        std::string skinFile = settings_->ReadString(kSkinKey);
+        if (skinFile.empty()) skinFile = kDefaultSkin;
+        if (const auto skin = LoadSkin(QString::fromStdString(setup_.resourceFolder + skinFile))) ApplySkin(*skin);
+        const std::pair<const char*, const char*> skinItems[] = {
+            {"Clouds1", "Skins/Clouds/skin.ini"}, {"MacX1", "Skins/MacX/skin.ini"}, {"Wistler1", "Skins/Wistler/skin.ini"}};
+        for (const auto& [item, path] : skinItems)
+            if (skinFile == path) Action(item)->setChecked(true);
+
+        library_ = std::make_unique<TTUNECRATE>(*registry_, settings_->DatabaseFileName(), settings_->BackupFileName());
+        boxTree_->SetLibrary(library_.get());
+        for (const QString& file : setup_.files)
+            if (QFileInfo(file).isFile()) library_->AddFile(QFileInfo(file).absoluteFilePath().toStdString());
+        boxTree_->RefreshAllItemsBranch();
+        boxTree_->RefreshFavouritesBranch();
+        boxTree_->RefreshPlaylistBranch();
+        RestoreSelection();
+
+        const bool statusBarShown = settings_->ReadBool("statusbar", true);
+        Action("StatusBar2")->setChecked(statusBarShown);
+        statusBar()->setVisible(statusBarShown);
+        setWindowTitle("Tunecrate(tcrate)");
+        const QRect designed = geometry();
+        setGeometry(settings_->ReadInteger("frame.x", designed.x()), settings_->ReadInteger("frame.y", designed.y()),
+                    settings_->ReadInteger("frame.width", designed.width()),
+                    settings_->ReadInteger("frame.height", designed.height()));
+        if (settings_->ReadString("frame.windowstate") == "Maximized") setWindowState(Qt::WindowMaximized);
+    } catch (const std::exception& error) {
+        // A database the program cannot read is left as it is.
+        library_.reset();
+        boxTree_->SetLibrary(nullptr);
+        Dialogs().Error(this, QString::fromUtf8(error.what()));
+    }
+
+    timer1_.start();
+    creating_ = false;
+    boxTree_->RefreshNowPlayingBranch();
+}
+
+void TtcrateFormMain::RestoreSelection() {
+    QTreeWidgetItem* node = tree_->topLevelItem(0);
+    tree_->setCurrentItem(node);
+    const int level = settings_->ReadInteger("selected.level", 0);
+    const bool expanded = settings_->ReadBool("selected.expanded", true);
+    QTreeWidgetItem* previous = nullptr;
+    for (int i = 0; i <= level; ++i) {
+        const QString name = QString::fromStdString(settings_->ReadString("selected.box" + std::to_string(i)));
+        QTreeWidgetItem* found = boxTree_->FindNodeByCaption(previous, name);
+        if (found == nullptr) break;
+        tree_->setCurrentItem(found);
+        found->setExpanded(expanded);
+        for (QTreeWidgetItem* above = found->parent(); above != nullptr; above = above->parent())
+            above->setExpanded(expanded);
+        previous = found;
+    }
+}
+
+void TtcrateFormMain::SaveSelection() {
+    QTreeWidgetItem* node = boxTree_->SelectedNode();
+    if (node == nullptr) return;
+    int level = 0;
+    for (const QTreeWidgetItem* above = node->parent(); above != nullptr; above = above->parent()) ++level;
+    settings_->WriteInteger("selected.level", level);
+    settings_->WriteBool("selected.expanded", node->isExpanded());
+    if (boxTree_->IsUnderNowPlaying(node)) return;
+    for (const QTreeWidgetItem* step = node; step != nullptr; step = step->parent(), --level) {
+        const TBOX* box = TBoxTreeController::BoxOf(step);
+        settings_->WriteString("selected.box" + std::to_string(level), box != nullptr ? box->GetName() : "");
+    }
+}
+
+void TtcrateFormMain::FormDestroy() {
+    if (destroyed_) return;
+    destroyed_ = true;
+    timer1_.stop();
+    const QRect frame = normalGeometry();
+    settings_->WriteInteger("frame.x", frame.x());
+    settings_->WriteInteger("frame.y", frame.y());
+    settings_->WriteInteger("frame.width", frame.width());
+    settings_->WriteInteger("frame.height", frame.height());
+    settings_->WriteString("frame.windowstate", isMaximized() ? "Maximized" : "Normal");
+    SaveSelection();
+    boxTree_->SetLibrary(nullptr);
+    tree_->clear();
+    library_.reset();
+    settings_.reset();
+    registry_.reset();
+}

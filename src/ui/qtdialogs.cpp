@@ -1,0 +1,43 @@
+#include "ui/qtdialogs.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QPushButton>
+
+void TQtDialogs::Error(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::Critical, QGuiApplication::applicationDisplayName(), text, QMessageBox::Ok, parent);
+    // Qt's own texts stay English without a translator loaded.
+    box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+    box.exec();
+}
+
+bool TQtDialogs::Confirm(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::Warning, QGuiApplication::applicationDisplayName(), text,
+                    QMessageBox::Yes | QMessageBox::No, parent);
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("是"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("否"));
+    // An absent-minded Enter must not delete anything.
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+QStringList TQtDialogs::OpenFiles(QWidget* parent, const QString& title, const QString& filter) {
+    const QStringList files = QFileDialog::getOpenFileNames(parent, title, lastFolder_, filter);
+    if (!files.isEmpty()) Remember(files.first(), false);
+    return files;
+}
+
+QString TQtDialogs::SaveFile(QWidget* parent, const QString& title, const QString& filter) {
+    return Remember(QFileDialog::getSaveFileName(parent, title, lastFolder_, filter), false);
+}
+
+QString TQtDialogs::Folder(QWidget* parent, const QString& title) {
+    return Remember(QFileDialog::getExistingDirectory(parent, title, lastFolder_), true);
+}
+
+QString TQtDialogs::Remember(const QString& path, bool isFolder) {
+    if (!path.isEmpty()) lastFolder_ = isFolder ? path : QFileInfo(path).absolutePath();
+    return path;
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QColor>
+#include <QString>
+#include <optional>
+
+// A skin: the look of every window, described by a file of our own
+// ("Skins/<name>/skin.ini") that names a Qt style sheet beside it and the
+// colours of the lists and the tree.
+struct TSkin {
+    QString path;       // the description file
+    QString name;       // "Clouds", "MacX", "Wistler"
+    QString styleSheet; // with the skin folder's pictures resolved to full paths
+    QColor windowBackground;
+    QColor listBackground;
+    QColor listAlternateBackground;
+    QColor listText;
+    QColor listSelection;
+    QColor listSelectionText;
+    QColor treeLines;
+    QColor infoBackground; // the information panel
+};
+
+// Reads a skin description file; none when it or its style sheet cannot be read.
+std::optional<TSkin> LoadSkin(const QString& path);
+
+// Gives every window of the program, open now or later, the skin's look.
+void ApplySkin(const TSkin& skin);

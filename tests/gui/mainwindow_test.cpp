@@ -1,0 +1,253 @@
+#include "browser/mainwindow.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTest>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+#include "browser/boxtree.h"
+#include "core/box.h"
+#include "core/database.h"
+#include "core/fileio.h"
+#include "core/library.h"
+#include "mp3builder.h"
+#include "platform/instance.h"
+#include "scripteddialogs.h"
+#include "tempdir.h"
+
+namespace {
+
+class TFakeHandOff final : public THandOffReceiver {
+public:
+    void FinishHandOff() override { ++finished; }
+    int finished = 0;
+};
+
+std::string Record(const std::string& name, const std::string& artist, const std::string& year,
+                   const std::string& album, const std::string& bitrate) {
+    return "filename=/music/" + name + "\r\nTPE1=" + artist + "\r\nTYER=" + year + "\r\nTALB=" + album +
+           "\r\nTC_BR=" + bitrate + "\r\n";
+}
+
+std::string Database(int32_t version = 107) {
+    const std::vector<std::string> records = {
+        Record("1.mp3", "beta", "2001", "Zeta", "320"), Record("2.mp3", "Alpha", "1999", "Eta", "128"),
+        Record("3.mp3", "gamma", "2001", "Theta", "192"), Record("4.mp3", "beta", "1999", "Eta", "128"),
+        Record("5.mp3", "", "", "", "64"),
+    };
+    TDatabaseWriter out;
+    out.Integer(version);
+    out.String("");
+    out.String("");
+    out.Integer(static_cast<int32_t>(records.size()));
+    for (const std::string& text : records) {
+        out.String(".mp3");
+        out.String(text);
+    }
+    for (const char* list : {"favourites", "playlist"}) {
+        out.Integer(1);
+        out.String(".mp3");
+        out.String(std::string(list) == "favourites" ? "/music/1.mp3" : "/music/2.mp3");
+    }
+    out.Integer(1);
+    out.String(".mp3");
+    out.String("/music/3.mp3");
+    out.Integer(0);
+    out.String("root.Name=Tunecrate\r\nroot.Type=artist\r\n");
+    out.String("root.Name=我的最爱\r\nroot.Type=artist\r\n");
+    out.String("root.Name=播放列表\r\nroot.Type=year\r\n");
+    return out.Bytes();
+}
+
+QStringList Captions(const QTreeWidgetItem* node) {
+    QStringList captions;
+    for (int i = 0; i < node->childCount(); ++i) captions << node->child(i)->text(0);
+    return captions;
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override { mp3::WriteFile(data / "tune.crate", Database()); }
+    std::unique_ptr<TtcrateFormMain> Open(QStringList files = {}) {
+        return std::make_unique<TtcrateFormMain>(
+            TMainWindowSetup{data.Path(), std::string(TCRATE_SOURCE_DIR) + "/resources/", files, &dialogs, &handOff});
+    }
+    static void Select(TtcrateFormMain& window, QTreeWidgetItem* node) {
+        window.Tree()->setCurrentItem(node);
+        window.BoxTree().TreeView1Click();
+    }
+    static QTreeWidgetItem* Root(TtcrateFormMain& window, int i) { return window.Tree()->topLevelItem(i); }
+
+    TempDir data;
+    TScriptedDialogs dialogs;
+    TFakeHandOff handOff;
+};
+
+} // namespace
+
+TEST_F(MainWindowTest, StartsWithTheFourRootsAndTheirChildrenInCaptionOrder) {
+    auto window = Open();
+    EXPECT_EQ(window->windowTitle(), "Tunecrate(tcrate)");
+    ASSERT_EQ(window->Tree()->topLevelItemCount(), 4);
+    EXPECT_EQ(Captions(window->Tree()->invisibleRootItem()),
+              QStringList({"Tunecrate", "我的最爱", "播放列表", "正在播放 ..."}));
+    EXPECT_EQ(Captions(Root(*window, 0)), QStringList({"Alpha", "beta", "gamma"}));
+    EXPECT_EQ(Captions(Root(*window, 1)), QStringList({"beta"}));
+    EXPECT_EQ(Captions(Root(*window, 2)), QStringList({"1999"}));
+    EXPECT_EQ(window->Tree()->currentItem(), Root(*window, 0));
+    EXPECT_TRUE(dialogs.requests.isEmpty());
+}
+
+TEST_F(MainWindowTest, SortCommandsResortTheSelectedBoxAndItsNodes) {
+    auto window = Open();
+    Select(*window, Root(*window, 0));
+    window->Action("SortbyYear1")->trigger();
+    EXPECT_EQ(Captions(Root(*window, 0)), QStringList({"1999", "2001"}));
+    EXPECT_TRUE(window->Action("SortbyYear1")->isChecked());
+    // The Tools menu's bitrate command leaves new nodes in classification order...
+    window->Action("SortbyBitrate3")->trigger();
+    EXPECT_EQ(Captions(Root(*window, 0)), QStringList({"64 kbps", "128 kbps", "192 kbps", "320 kbps"}));
+    // ...the tree menu's sorts them.
+    window->Action("SortbyBitrate1")->trigger();
+    EXPECT_EQ(Captions(Root(*window, 0)), QStringList({"128 kbps", "192 kbps", "320 kbps", "64 kbps"}));
+    window->Action("NotSort1")->trigger();
+    EXPECT_EQ(Root(*window, 0)->childCount(), 0);
+    EXPECT_TRUE(window->Action("NotSort1")->isChecked());
+    // Opening a node checks its key.
+    Select(*window, Root(*window, 2));
+    EXPECT_TRUE(window->Action("SortbyYear1")->isChecked());
+}
+
+TEST_F(MainWindowTest, TwoLevelSortersBuildTwoLevels) {
+    auto window = Open();
+    Select(*window, Root(*window, 0));
+    window->Action("SortbyYearArtist1")->trigger();
+    QTreeWidgetItem* root = Root(*window, 0);
+    ASSERT_EQ(Captions(root), QStringList({"1999", "2001"}));
+    EXPECT_EQ(Captions(root->child(0)), QStringList({"Alpha", "beta"}));
+    EXPECT_EQ(Captions(root->child(1)), QStringList({"beta", "gamma"}));
+    EXPECT_EQ(window->Tree()->topLevelItemCount(), 4);
+}
+
+TEST_F(MainWindowTest, TheTreeMenuShowsItsItemsByWhereTheNodeStands) {
+    auto window = Open();
+    const auto shown = [&](QTreeWidgetItem* node) {
+        Select(*window, node);
+        window->BoxTree().PreparePopupMenuBox();
+        QStringList names;
+        for (const char* name : {"AddFiles1", "Sorter1", "AddtoMyFavour1", "AddtoPlaylist4", "Open1", "Saveas1",
+                                 "Saveinfotofile1", "Delete1", "Rename2", "SortbyArtistAlbum1"})
+            if (window->Action(name)->isVisible()) names << name;
+        return names.join(' ');
+    };
+    EXPECT_EQ(shown(Root(*window, 0)), "AddFiles1 Sorter1 AddtoMyFavour1 AddtoPlaylist4 Saveas1 Saveinfotofile1 "
+                                       "Rename2 SortbyArtistAlbum1");
+    EXPECT_EQ(shown(Root(*window, 0)->child(0)),
+              "Sorter1 AddtoMyFavour1 AddtoPlaylist4 Saveas1 Saveinfotofile1 Delete1 Rename2");
+    EXPECT_EQ(shown(Root(*window, 1)), "Sorter1 AddtoPlaylist4 Saveas1 Rename2 SortbyArtistAlbum1");
+    EXPECT_EQ(shown(Root(*window, 1)->child(0)), "Sorter1 AddtoPlaylist4 Delete1");
+    EXPECT_EQ(shown(Root(*window, 2)), "Sorter1 AddtoMyFavour1 Open1 Saveas1 Rename2 SortbyArtistAlbum1");
+    EXPECT_EQ(shown(Root(*window, 2)->child(0)), "Sorter1 AddtoMyFavour1 Delete1");
+    EXPECT_TRUE(window->Action("NotSort2")->isChecked()); // a classified child is not sorted
+    shown(Root(*window, 2));
+    EXPECT_TRUE(window->Action("SortbyYear2")->isChecked());
+    EXPECT_FALSE(window->Action("Paste3")->isEnabled());
+}
+
+TEST_F(MainWindowTest, RenamingStartsOnAnyNodeButThoseOfTheNowPlayingBox) {
+    auto window = Open();
+    window->show();
+    Select(*window, Root(*window, 3));
+    window->Action("Rename2")->trigger();
+    EXPECT_EQ(window->Tree()->findChild<QLineEdit*>(), nullptr);
+    Select(*window, Root(*window, 0));
+    window->Action("Rename2")->trigger();
+    EXPECT_NE(window->Tree()->findChild<QLineEdit*>(), nullptr);
+}
+
+TEST_F(MainWindowTest, TheSelectionIsSavedAndRestoredAcrossARestart) {
+    {
+        auto window = Open();
+        Select(*window, Root(*window, 0)->child(1));
+        Root(*window, 0)->child(1)->setExpanded(false);
+    }
+    std::string ini;
+    ReadWholeFile(data / "box.ini", ini);
+    EXPECT_NE(ini.find("selected.level=1\r\n"), std::string::npos);
+    EXPECT_NE(ini.find("selected.expanded=false\r\n"), std::string::npos);
+    EXPECT_NE(ini.find("selected.box0=Tunecrate\r\n"), std::string::npos);
+    EXPECT_NE(ini.find("selected.box1=beta\r\n"), std::string::npos) << ini;
+    {
+        auto window = Open();
+        EXPECT_EQ(window->Tree()->currentItem()->text(0), "beta");
+        // Under the now-playing box only the level is written; the names stay.
+        Select(*window, Root(*window, 3));
+    }
+    ReadWholeFile(data / "box.ini", ini);
+    EXPECT_NE(ini.find("selected.level=0\r\n"), std::string::npos);
+    EXPECT_NE(ini.find("selected.box1=beta\r\n"), std::string::npos);
+    // A path whose deeper box has gone stops at the deepest one still there.
+    mp3::WriteFile(data / "box.ini", "selected.level=2\r\nselected.box0=我的最爱\r\nselected.box1=nobody\r\n");
+    auto window = Open();
+    EXPECT_EQ(window->Tree()->currentItem(), Root(*window, 1));
+}
+
+TEST_F(MainWindowTest, ARejectedDatabaseIsReportedAndLeftAsItWas) {
+    const std::string old = Database(104);
+    mp3::WriteFile(data / "tune.crate", old);
+    {
+        auto window = Open();
+        EXPECT_EQ(window->Library(), nullptr);
+        EXPECT_EQ(window->Tree()->topLevelItemCount(), 0);
+        ASSERT_EQ(dialogs.Texts(TScriptedDialogs::Kind::Error).size(), 1);
+        EXPECT_TRUE(dialogs.Texts(TScriptedDialogs::Kind::Error).front().contains("索引信息库版本不支持 !"));
+    }
+    std::string now;
+    ReadWholeFile(data / "tune.crate", now);
+    EXPECT_EQ(now, old);
+}
+
+TEST_F(MainWindowTest, HandedOverMp3FilesAreAddedAndTheCountIsAlwaysGivenBack) {
+    auto window = Open();
+    const std::string file = data / "new.mp3";
+    mp3::WriteFile(file, mp3::Tag(3).Text("TPE1", "Delta").Build() + mp3::Frames(2));
+    mp3::WriteFile(data / "upper.MP3", mp3::Tag(3).Text("TPE1", "Upper").Build() + mp3::Frames(2));
+    Select(*window, Root(*window, 0));
+    emit handOff.FileHandedOver(QString::fromStdString(file));
+    EXPECT_EQ(handOff.finished, 1);
+    EXPECT_EQ(Captions(Root(*window, 0)), QStringList({"Alpha", "beta", "Delta", "gamma"}));
+    emit handOff.FileHandedOver(QString::fromStdString(data / "upper.MP3"));
+    emit handOff.FileHandedOver(QString::fromStdString(data / "missing.mp3"));
+    EXPECT_EQ(handOff.finished, 3);
+    EXPECT_EQ(window->Library()->Count(), 6);
+}
+
+TEST_F(MainWindowTest, CommandLineFilesOfEveryKindAreAddedAtStartUp) {
+    const std::string file = data / "cli.MP2";
+    mp3::WriteFile(file, mp3::Tag(3).Text("TPE1", "Cli").Build() + mp3::Frames(2));
+    auto window = Open({QString::fromStdString(file), QString::fromStdString(data / "absent.mp3")});
+    EXPECT_EQ(window->Library()->Count(), 6);
+    EXPECT_TRUE(Captions(Root(*window, 0)).contains("Cli"));
+}
+
+TEST_F(MainWindowTest, CtrlFSortsByTypeInTheTreeAndCtrlRByBitrate) {
+    auto window = Open();
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    Select(*window, Root(*window, 0));
+    window->Tree()->setFocus();
+    QTest::keyClick(window->Tree(), Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(Captions(Root(*window, 0)), QStringList({".mp3"}));
+    QTest::keyClick(window->Tree(), Qt::Key_R, Qt::ControlModifier);
+    EXPECT_EQ(Captions(Root(*window, 0)), QStringList({"128 kbps", "192 kbps", "320 kbps", "64 kbps"}));
+}
+
+TEST_F(MainWindowTest, AMissingHelpPageIsReported) {
+    auto window = std::make_unique<TtcrateFormMain>(TMainWindowSetup{data.Path(), data.Path(), {}, &dialogs, nullptr});
+    window->Action("Onlinedocument1")->trigger();
+    ASSERT_EQ(dialogs.Texts(TScriptedDialogs::Kind::Error).size(), 1);
+    EXPECT_EQ(dialogs.Texts(TScriptedDialogs::Kind::Error).front(),
+              QString::fromStdString("帮助文件 \"" + data.Path() + "help/index.html\" 没有找到 !"));
+}
