@@ -16,6 +16,9 @@
 #include "platform/instance.h"
 #include "scripteddialogs.h"
 #include "tempdir.h"
+#include "laterstart.h"
+
+#include <unistd.h>
 
 namespace {
 
@@ -250,4 +253,27 @@ TEST_F(MainWindowTest, AMissingHelpPageIsReported) {
     ASSERT_EQ(dialogs.Texts(TScriptedDialogs::Kind::Error).size(), 1);
     EXPECT_EQ(dialogs.Texts(TScriptedDialogs::Kind::Error).front(),
               QString::fromStdString("帮助文件 \"" + data.Path() + "help/index.html\" 没有找到 !"));
+}
+
+TEST_F(MainWindowTest, LaterStartsHandTheirFilesToTheRunningWindowOneAfterAnother) {
+    const QString server = QString("tcrate-window-test-%1").arg(getpid());
+    const QString semaphore = QString("/tcrate-window-test-%1").arg(getpid());
+    TInstanceChannel channel(server, semaphore);
+    ASSERT_TRUE(channel.Listen());
+    auto window = std::make_unique<TtcrateFormMain>(TMainWindowSetup{
+        data.Path(), std::string(TCRATE_SOURCE_DIR) + "/resources/", {}, &dialogs, &channel});
+    Select(*window, Root(*window, 0));
+    const std::string second = data / "second.mp3", third = data / "third.mp3";
+    mp3::WriteFile(second, mp3::Tag(3).Text("TPE1", "Second").Build() + mp3::Frames(2));
+    mp3::WriteFile(third, mp3::Tag(3).Text("TPE1", "Third").Build() + mp3::Frames(2));
+
+    TLaterStart secondStart({QString::fromStdString(second), "/dropped.mp3"}, 5000, server, semaphore);
+    EXPECT_EQ(secondStart.Result(), THandOffResult::kHandedOver);
+    ASSERT_TRUE(WaitUntil([&] { return window->Library()->Count() == 6; }));
+    EXPECT_TRUE(Captions(Root(*window, 0)).contains("Second"));
+    // The window gave the count back: the next start gets through at once.
+    TLaterStart thirdStart({QString::fromStdString(third)}, 1000, server, semaphore);
+    EXPECT_EQ(thirdStart.Result(), THandOffResult::kHandedOver);
+    ASSERT_TRUE(WaitUntil([&] { return window->Library()->Count() == 7; }));
+    EXPECT_TRUE(Captions(Root(*window, 0)).contains("Third"));
 }
