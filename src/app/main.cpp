@@ -2,6 +2,7 @@
 // its first file to the running one (or asks it to come to the front) and
 // ends; the first start opens the main window.
 #include <QApplication>
+#include <QProxyStyle>
 #include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
@@ -14,6 +15,16 @@
 #include "ui/qtdialogs.h"
 
 namespace {
+
+// Hints come up at once.
+class THintStyle final : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returned) const override {
+        if (hint == SH_ToolTip_WakeUpDelay) return 1;
+        return QProxyStyle::styleHint(hint, option, widget, returned);
+    }
+};
 
 int signalPipe[2] = {-1, -1};
 
@@ -64,6 +75,7 @@ int main(int argc, char** argv) {
         if (channel.Listen()) break;
     }
 
+    app.setStyle(new THintStyle);
     TQtDialogs dialogs;
     TtcrateFormMain window({DataFolder(), ResourceFolder(), files, &dialogs, &channel});
     CloseOnStopSignals(window);
