@@ -1,12 +1,31 @@
+#include <cerrno>
+#include <cstring>
 #include <exception>
+#include <filesystem>
 #include <iostream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "library_bench.h"
 #include "scan_bench.h"
+#include "view_bench.h"
 
 namespace {
+
+// Runs the view benchmark's own program, found beside this one, in place of this process.
+int RunViewBench(const std::vector<std::string>& args, std::ostream&, std::ostream& err) {
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    const std::string program = (self.parent_path() / kViewBenchProgram).string();
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    execv(program.c_str(), argv.data());
+    err << "tcrate-bench view: cannot run " << program << " (" << std::strerror(errno)
+        << "); it is built with the program (TCRATE_BUILD_GUI)\n";
+    return 2;
+}
 
 struct TCommand {
     const char* name;
@@ -16,6 +35,7 @@ struct TCommand {
 constexpr TCommand kCommands[] = {
     {"scan", RunScanBench},
     {"library", RunLibraryBench},
+    {"view", RunViewBench},
 };
 
 constexpr const char* kUsage =
@@ -24,6 +44,7 @@ constexpr const char* kUsage =
     "commands:\n"
     "  scan [--files N] [--json]     read the tags of a generated corpus of MP3 files\n"
     "  library [--items N] [--json]  load, classify, save and search a library of N items\n"
+    "  view [--items N] [--json]     list boxes of N items for the track list (offscreen)\n"
     "\n"
     "Run 'tcrate-bench COMMAND --help' for a command's details.\n";
 

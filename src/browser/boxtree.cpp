@@ -4,8 +4,10 @@
 #include <QMenu>
 #include <QTreeWidget>
 #include <array>
+#include <mutex>
 
 #include "browser/mainwindow.h"
+#include "browser/tracklistctl.h"
 #include "core/box.h"
 #include "core/library.h"
 #include "core/valuelist.h"
@@ -219,22 +221,31 @@ void TBoxTreeController::TreeView1Click() {
     QTreeWidgetItem* node = SelectedNode();
     if (node != nullptr && node != lastOpened_ && BoxOf(node) != nullptr) {
         lastOpened_ = node;
+        window_.TrackList().StartViewBuild();
         CheckToolsSortItem(BoxOf(node)->GetSortKey());
     }
+    window_.TrackList().UpdateStatusCounts();
 }
 
 void TBoxTreeController::TreeView1Change() {
     if (updating_ || window_.Creating()) return;
     TreeView1Click();
+    window_.TrackList().UpdateCommandStates();
 }
 
 void TBoxTreeController::SortSelected(const std::string& key, bool sortTree) {
     QTreeWidgetItem* node = SelectedNode();
     TBOX* box = BoxOf(node);
     if (box == nullptr) return;
-    box->SetSortKey(key);
+    TTrackListController& list = window_.TrackList();
+    list.StopViewBuild();
+    {
+        std::unique_lock change(window_.LibraryLock());
+        box->SetSortKey(key);
+    }
     const bool expanded = node->isExpanded();
     RefreshNode(node);
+    list.StartViewBuild();
     node->setExpanded(expanded);
     CheckToolsSortItem(key);
     if (sortTree) SortTree();
@@ -244,8 +255,12 @@ void TBoxTreeController::SortSelectedTwoLevels(const std::string& first, const s
     QTreeWidgetItem* node = SelectedNode();
     TBOX* box = BoxOf(node);
     if (box == nullptr) return;
-    box->SetSortKey(first);
-    for (int i = 0; i < box->ChildCount(); ++i) box->GetChild(i)->SetSortKey(second);
+    window_.TrackList().StopViewBuild();
+    {
+        std::unique_lock change(window_.LibraryLock());
+        box->SetSortKey(first);
+        for (int i = 0; i < box->ChildCount(); ++i) box->GetChild(i)->SetSortKey(second);
+    }
     if (IsUnderAllItems(node)) {
         RefreshAllItemsBranch();
     } else if (IsUnderFavourites(node)) {
@@ -255,6 +270,7 @@ void TBoxTreeController::SortSelectedTwoLevels(const std::string& first, const s
     } else if (IsUnderNowPlaying(node)) {
         RefreshNowPlayingBranch();
     }
+    window_.TrackList().StartViewBuild();
 }
 
 void TBoxTreeController::PreparePopupMenuBox() {

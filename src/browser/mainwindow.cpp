@@ -14,9 +14,12 @@
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <mutex>
 
 #include "browser/about.h"
 #include "browser/boxtree.h"
+#include "browser/infopanel.h"
+#include "browser/tracklistctl.h"
 #include "core/library.h"
 #include "core/paths.h"
 #include "core/plugins.h"
@@ -24,8 +27,11 @@
 #include "media/mediaenv.h"
 #include "platform/instance.h"
 #include "ui/dialogs.h"
+#include "ui/boxtreewidget.h"
 #include "ui/images.h"
+#include "ui/listdrawing.h"
 #include "ui/opendocument.h"
+#include "ui/skin.h"
 
 TtcrateFormMain::TtcrateFormMain(TMainWindowSetup setup, QWidget* parent)
     : QMainWindow(parent), setup_(std::move(setup)) {
@@ -33,6 +39,7 @@ TtcrateFormMain::TtcrateFormMain(TMainWindowSetup setup, QWidget* parent)
     setWindowIcon(ProgramIcon());
     BuildLayout();
     boxTree_ = std::make_unique<TBoxTreeController>(*this, *tree_);
+    trackList_ = std::make_unique<TTrackListController>(*this, *listView_, *panelFile_, libraryLock_);
     BuildMenus();
     BuildToolBar();
     timer1_.setSingleShot(true);
@@ -69,7 +76,7 @@ void TtcrateFormMain::BuildLayout() {
     splitter_->setHandleWidth(10);
     splitter_->setChildrenCollapsible(false);
 
-    tree_ = new QTreeWidget(splitter_);
+    tree_ = new TBoxTreeWidget(splitter_);
     tree_->setObjectName("TreeView1");
     tree_->setHeaderHidden(true);
     tree_->setIndentation(23);
@@ -86,8 +93,10 @@ void TtcrateFormMain::BuildLayout() {
     listView_ = new QTreeView(right);
     listView_->setObjectName("ListView1");
     listView_->setRootIsDecorated(false);
-    panelFile_ = new QWidget(right);
+    listView_->setItemDelegate(new TRowDelegate(false, listView_));
+    panelFile_ = new TInfoPanel(QString::fromStdString(setup_.resourceFolder) + "tcrate.jpg", right);
     panelFile_->setObjectName("PanelFile");
+    panelFile_->ListViewInfo()->setItemDelegate(new TRowDelegate(true, panelFile_->ListViewInfo()));
     panelFile_->setFixedHeight(107);
     panelFile_->hide();
 
@@ -119,6 +128,17 @@ QMenu* TtcrateFormMain::Menu(const QString& name) const {
 
 QString TtcrateFormMain::StatusText() const { return statusRight_->text(); }
 
+void TtcrateFormMain::ShowStatusText(const QString& text) { statusRight_->setText(text); }
+
+void TtcrateFormMain::Clouds1Click(QAction* item) {
+    const std::string path = item->toolTip().toStdString();
+    if (const auto skin = LoadSkin(QString::fromStdString(setup_.resourceFolder + path))) ApplySkin(*skin);
+    item->setChecked(true);
+    settings_->WriteString(kSkinKey, path);
+    trackList_->BeginListUpdate();
+    trackList_->EndListUpdate();
+}
+
 void TtcrateFormMain::Help2Click() {
     const QString path = QString::fromStdString(setup_.resourceFolder) + "help/index.html";
     if (QFileInfo::exists(path)) {
@@ -140,8 +160,13 @@ void TtcrateFormMain::WMAddFiles(const QString& fileName) {
     // Only an existing file whose extension is exactly ".mp3" is taken.
     const std::string name = fileName.toStdString();
     if (library_ != nullptr && FileExtension(name) == ".mp3" && QFileInfo(fileName).isFile()) {
-        library_->AddFile(name);
+        {
+            trackList_->StopViewBuild();
+            std::unique_lock change(libraryLock_);
+            library_->AddFile(name);
+        }
         boxTree_->RefreshSelectedNode();
+        trackList_->StartViewBuild();
     }
     setup_.handOff->FinishHandOff();
     setWindowState(windowState() & ~Qt::WindowMinimized);
@@ -149,7 +174,10 @@ void TtcrateFormMain::WMAddFiles(const QString& fileName) {
     activateWindow();
 }
 
-void TtcrateFormMain::Timer1Timer() { boxTree_->TreeView1Click(); }
+void TtcrateFormMain::Timer1Timer() {
+    boxTree_->TreeView1Click();
+    trackList_->StartViewBuild();
+}
 
 void TtcrateFormMain::closeEvent(QCloseEvent* event) {
     // The window folds away in 200 ms before it goes, where windows can fade.

@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <map>
 #include <memory>
+#include <shared_mutex>
 #include <string>
 
 class QAction;
@@ -17,6 +18,8 @@ class QTreeWidget;
 class QWidget;
 class TBoxTreeController;
 class TDialogs;
+class TInfoPanel;
+class TTrackListController;
 class THandOffReceiver;
 class TPlugIns;
 class TSysInfo;
@@ -46,11 +49,21 @@ public:
     QMenu* Menu(const QString& name) const;
     QTreeWidget* Tree() const { return tree_; }
     TBoxTreeController& BoxTree() const { return *boxTree_; }
+    TTrackListController& TrackList() const { return *trackList_; }
+    QTreeView* ListView() const { return listView_; }
+    TInfoPanel* PanelFile() const { return panelFile_; }
+    // Taken shared by the view builder while it reads boxes, and exclusively
+    // by every change of the library.
+    std::shared_mutex& LibraryLock() { return libraryLock_; }
     TTUNECRATE* Library() const { return library_.get(); }
     TSysInfo& Settings() const { return *settings_; }
     TDialogs& Dialogs() const { return *setup_.dialogs; }
     const TMainWindowSetup& Setup() const { return setup_; }
     QString StatusText() const;
+    void ShowStatusText(const QString& text);
+    // Enables or disables a command by the focus and the selection; commands
+    // still to come stay disabled.
+    void SetCommandEnabled(const QString& name, bool enabled);
     // True while the window is being made; selection changes then open nothing.
     bool Creating() const { return creating_; }
 
@@ -64,6 +77,8 @@ public slots:
     void ToolButtonAboutClick();
     void Website1Click();
     void Exit1Click() { close(); }
+    // A skin item: loads the skin its hint names, checks it and keeps it.
+    void Clouds1Click(QAction* item);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -73,8 +88,10 @@ private:
     void BuildMenus();
     void BuildToolBar();
     // Ctrl+F, Ctrl+R and Ctrl+V reach the tree's menu while the tree has the
-    // focus and the main menu otherwise.
-    void RouteKey(const QKeySequence& key, const QString& treeAction, const QString& mainAction);
+    // focus (the list's menu while another widget has it) and the main menu
+    // otherwise.
+    void RouteKey(const QKeySequence& key, const QString& treeAction, const QString& mainAction,
+                  QWidget* other = nullptr, const QString& otherAction = {});
     QAction* AddAction(QMenu* menu, const QString& name, const QString& caption, const QString& shortcut = {},
                        int image = -1);
     void FormCreate();
@@ -89,6 +106,8 @@ private:
     std::unique_ptr<TPlugIns> registry_;
     std::unique_ptr<TTUNECRATE> library_;
     std::unique_ptr<TBoxTreeController> boxTree_;
+    std::unique_ptr<TTrackListController> trackList_;
+    std::shared_mutex libraryLock_;
     std::map<QString, QAction*> actions_;
     std::map<QString, QMenu*> menus_;
 
@@ -97,7 +116,7 @@ private:
     QSplitter* splitter_ = nullptr;
     QTreeWidget* tree_ = nullptr;
     QTreeView* listView_ = nullptr;
-    QWidget* panelFile_ = nullptr;
+    TInfoPanel* panelFile_ = nullptr;
     QLabel* statusLeft_ = nullptr;
     QLabel* statusRight_ = nullptr;
     QTimer timer1_;

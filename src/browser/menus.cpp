@@ -11,6 +11,7 @@
 
 #include "browser/boxtree.h"
 #include "browser/mainwindow.h"
+#include "browser/tracklistctl.h"
 #include "ui/images.h"
 #include "ui/opendocument.h"
 
@@ -32,14 +33,22 @@ constexpr TSite kDownloadSites[] = {
 
 // Commands whose parts of the program arrive later.
 constexpr const char* kLaterCommands[] = {
-    "AddFiles2", "AddFolder2", "Fileinfo1", "Deletemp3file1", "Fulldelete1", "Cut1", "Paste1", "SelectAll2",
-    "Search1", "Playcontrolpanel1", "Skin1", "Displaycolumns1", "Options2", "Play4", "Previous2", "Next2",
+    "AddFiles2", "AddFolder2", "Fileinfo1", "Deletemp3file1", "Fulldelete1", "Cut1", "Paste1",
+    "Search1", "Playcontrolpanel1", "Options2", "Play4", "Previous2", "Next2",
     "Volume3", "Volume4", "Stereo", "MonoLeft", "MonoRight", "MonoMix", "PlayMyFavour1", "PlayPlaylist1",
     "AddFiles1", "AddFolder1", "Play2", "AddtoMyFavour1", "AddtoPlaylist4", "Open1", "Saveas1", "Copyfiles1",
-    "Saveinfotofile1", "Refreshfileinfo1", "Delete1", "Paste3",
+    "Saveinfotofile1", "Refreshfileinfo1", "Delete1", "Paste3", "Play1", "AddtoMyfavour3", "AddtoPlaylist1",
+    "Viewpicture1", "Viewlyrics1", "Savetagtomp3file1", "Reloadtagfrommp3file1", "Delete3", "Cut2", "Paste4",
+    "Rename3", "Properties1",
 };
 
 } // namespace
+
+void TtcrateFormMain::SetCommandEnabled(const QString& name, bool enabled) {
+    for (const char* later : kLaterCommands)
+        if (name == later) return;
+    Action(name)->setEnabled(enabled);
+}
 
 QAction* TtcrateFormMain::AddAction(QMenu* menu, const QString& name, const QString& caption, const QString& shortcut,
                                     int image) {
@@ -51,15 +60,20 @@ QAction* TtcrateFormMain::AddAction(QMenu* menu, const QString& name, const QStr
     return action;
 }
 
-void TtcrateFormMain::RouteKey(const QKeySequence& key, const QString& treeAction, const QString& mainAction) {
+void TtcrateFormMain::RouteKey(const QKeySequence& key, const QString& treeAction, const QString& mainAction,
+                               QWidget* other, const QString& otherAction) {
     // The menu items show the key; this action alone answers it.
-    Action(treeAction)->setShortcutContext(Qt::WidgetShortcut);
-    Action(mainAction)->setShortcutContext(Qt::WidgetShortcut);
+    for (const QString& name : {treeAction, mainAction, otherAction})
+        if (!name.isEmpty()) Action(name)->setShortcutContext(Qt::WidgetShortcut);
     auto* router = new QAction(this);
     router->setShortcut(key);
     addAction(router);
-    connect(router, &QAction::triggered, this, [this, treeAction, mainAction] {
-        Action(tree_->hasFocus() ? treeAction : mainAction)->trigger();
+    connect(router, &QAction::triggered, this, [=, this] {
+        if (other != nullptr && other->hasFocus()) {
+            Action(otherAction)->trigger();
+        } else {
+            Action(tree_->hasFocus() ? treeAction : mainAction)->trigger();
+        }
     });
 }
 
@@ -110,9 +124,12 @@ void TtcrateFormMain::BuildMenus() {
     }
     AddAction(view, "N11", {});
     QMenu* skins = menu(view, "Skin1", "界面");
-    AddAction(skins, "Clouds1", "Clouds");
-    AddAction(skins, "MacX1", "MacX");
-    AddAction(skins, "Wistler1", "Wistler");
+    for (const char* name : {"Clouds", "MacX", "Wistler"}) {
+        QAction* item = AddAction(skins, QString(name) + "1", name);
+        item->setToolTip(QString("Skins/%1/skin.ini").arg(name));
+        connect(item, &QAction::triggered, this, [this, item] { Clouds1Click(item); });
+    }
+    skins->setToolTipsVisible(true);
     group({"Clouds1", "MacX1", "Wistler1"});
     AddAction(view, "N14", {});
     AddAction(view, "Displaycolumns1", "显示列设置", {}, Images::kColumns);
@@ -203,6 +220,38 @@ void TtcrateFormMain::BuildMenus() {
     AddAction(box, "N42", {});
     AddAction(box, "Rename2", "重命名");
 
+    // The track list's context menu and its sorters, which act on the box of
+    // the first selected row.
+    QMenu* music = new QMenu(this);
+    music->setObjectName("PopupMenuMusic");
+    menus_["PopupMenuMusic"] = music;
+    AddAction(music, "Play1", "播放", {}, Images::kPlay);
+    music->setDefaultAction(Action("Play1"));
+    AddAction(music, "AddtoMyfavour3", "添加到 我的最爱", {}, Images::kFavourites);
+    AddAction(music, "AddtoPlaylist1", "添加到 播放列表", {}, Images::kPlaylist);
+    AddAction(music, "N6", {});
+    QMenu* rowSorter = menu(music, "Sorter3", "分类器");
+    sortItems(rowSorter, {"SortbyArtist3", "SortbyAlbum3", "SortbyYear3", "SortbyGenre3", "SortbyBitrate4",
+                          "SortbyFiletype1", "N13", "NotSort3"},
+              "按 媒体类型 分类");
+    for (const char* name : {"SortbyArtist3", "SortbyAlbum3", "SortbyYear3", "SortbyGenre3", "SortbyBitrate4",
+                             "SortbyFiletype1", "NotSort3"})
+        Action(name)->setShortcut({});
+    AddAction(music, "N15", {});
+    AddAction(music, "Viewpicture1", "图片查看器", {}, Images::kPicture);
+    AddAction(music, "Viewlyrics1", "歌词查看器", {}, Images::kLyrics);
+    AddAction(music, "N16", {});
+    AddAction(music, "Savetagtomp3file1", "保存媒体信息到文件");
+    AddAction(music, "Reloadtagfrommp3file1", "刷新媒体信息", {}, Images::kRefresh);
+    AddAction(music, "N17", {});
+    AddAction(music, "Delete3", "删除", {}, Images::kDelete);
+    AddAction(music, "N18", {});
+    AddAction(music, "Cut2", "剪切", "Ctrl+X", Images::kCut);
+    AddAction(music, "Paste4", "粘贴", "Ctrl+V", Images::kPaste);
+    AddAction(music, "N22", {});
+    AddAction(music, "Rename3", "重命名");
+    AddAction(music, "Properties1", "媒体文件信息", {}, Images::kFileInfo);
+
     for (const char* name : kLaterCommands) Action(name)->setEnabled(false);
 
     TBoxTreeController& tree = *boxTree_;
@@ -214,6 +263,8 @@ void TtcrateFormMain::BuildMenus() {
     on("HomePage1", &TtcrateFormMain::Website1Click);
     on("About1", &TtcrateFormMain::ToolButtonAboutClick);
     on("Rename2", [&tree] { tree.Rename2Click(); });
+    on("SelectAll2", [this] { trackList_->SelectAll1Click(); });
+    on("Displaycolumns1", [this] { trackList_->ToolButton8Click(); });
     const std::pair<const char*, const char*> sorts[] = {
         {"artist", "Artist"}, {"album", "Album"}, {"year", "Year"}, {"genre", "Genre"}};
     for (const auto& [key, word] : sorts) {
@@ -227,13 +278,20 @@ void TtcrateFormMain::BuildMenus() {
     on("SortbyBitrate1", [&tree] { tree.SortSelected("bitrate"); });
     on("SortbyFiletype2", [&tree] { tree.SortSelected("mime"); });
     on("SortbyType1", [&tree] { tree.SortSelected("mime"); });
+    const std::pair<const char*, const char*> rowSorts[] = {
+        {"SortbyArtist3", "artist"}, {"SortbyAlbum3", "album"},     {"SortbyYear3", "year"},      {"SortbyGenre3", "genre"},
+        {"SortbyBitrate4", "bitrate"}, {"SortbyFiletype1", "mime"}, {"NotSort3", "not sort"}};
+    for (const auto& [name, key] : rowSorts) {
+        const std::string k = key;
+        on(name, [this, k] { trackList_->SortRowBox(k); });
+    }
     on("SortbyArtistAlbum1", [&tree] { tree.SortSelectedTwoLevels("artist", "album"); });
     on("SortbyYearAlbum1", [&tree] { tree.SortSelectedTwoLevels("year", "album"); });
     on("SortbyYearArtist1", [&tree] { tree.SortSelectedTwoLevels("year", "artist"); });
 
     RouteKey(QKeySequence("Ctrl+F"), "SortbyType1", "Search1");
     RouteKey(QKeySequence("Ctrl+R"), "SortbyBitrate1", "SortbyBitrate3");
-    RouteKey(QKeySequence("Ctrl+V"), "Paste3", "Paste1");
+    RouteKey(QKeySequence("Ctrl+V"), "Paste3", "Paste1", listView_, "Paste4");
     Action("SortbyFiletype2")->setShortcutContext(Qt::WidgetShortcut);
 }
 

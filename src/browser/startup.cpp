@@ -7,6 +7,9 @@
 #include <QTreeWidget>
 
 #include "browser/boxtree.h"
+#include "browser/infopanel.h"
+#include "browser/tracklist.h"
+#include "browser/tracklistctl.h"
 #include "browser/mainwindow.h"
 #include "core/box.h"
 #include "core/library.h"
@@ -33,6 +36,8 @@ void TtcrateFormMain::FormCreate() {
             {"Clouds1", "Skins/Clouds/skin.ini"}, {"MacX1", "Skins/MacX/skin.ini"}, {"Wistler1", "Skins/Wistler/skin.ini"}};
         for (const auto& [item, path] : skinItems)
             if (skinFile == path) Action(item)->setChecked(true);
+
+        trackList_->ApplyStoredColumns();
 
         library_ = std::make_unique<TTUNECRATE>(*registry_, settings_->DatabaseFileName(), settings_->BackupFileName());
         boxTree_->SetLibrary(library_.get());
@@ -61,6 +66,7 @@ void TtcrateFormMain::FormCreate() {
 
     timer1_.start();
     creating_ = false;
+    trackList_->Model().SetDirectionFlag(0, false);
     boxTree_->RefreshNowPlayingBranch();
 }
 
@@ -100,6 +106,7 @@ void TtcrateFormMain::FormDestroy() {
     if (destroyed_) return;
     destroyed_ = true;
     timer1_.stop();
+    trackList_->StopBuilder();
     const QRect frame = normalGeometry();
     settings_->WriteInteger("frame.x", frame.x());
     settings_->WriteInteger("frame.y", frame.y());
@@ -107,6 +114,7 @@ void TtcrateFormMain::FormDestroy() {
     settings_->WriteInteger("frame.height", frame.height());
     settings_->WriteString("frame.windowstate", isMaximized() ? "Maximized" : "Normal");
     SaveSelection();
+    panelFile_->ForgetCurrentItem();
     boxTree_->SetLibrary(nullptr);
     tree_->clear();
     library_.reset();

@@ -1,4 +1,4 @@
-#include "browser/mainwindow.h"
+#include "windowfixture.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -20,75 +20,6 @@
 
 #include <unistd.h>
 
-namespace {
-
-class TFakeHandOff final : public THandOffReceiver {
-public:
-    void FinishHandOff() override { ++finished; }
-    int finished = 0;
-};
-
-std::string Record(const std::string& name, const std::string& artist, const std::string& year,
-                   const std::string& album, const std::string& bitrate) {
-    return "filename=/music/" + name + "\r\nTPE1=" + artist + "\r\nTYER=" + year + "\r\nTALB=" + album +
-           "\r\nTC_BR=" + bitrate + "\r\n";
-}
-
-std::string Database(int32_t version = 107) {
-    const std::vector<std::string> records = {
-        Record("1.mp3", "beta", "2001", "Zeta", "320"), Record("2.mp3", "Alpha", "1999", "Eta", "128"),
-        Record("3.mp3", "gamma", "2001", "Theta", "192"), Record("4.mp3", "beta", "1999", "Eta", "128"),
-        Record("5.mp3", "", "", "", "64"),
-    };
-    TDatabaseWriter out;
-    out.Integer(version);
-    out.String("");
-    out.String("");
-    out.Integer(static_cast<int32_t>(records.size()));
-    for (const std::string& text : records) {
-        out.String(".mp3");
-        out.String(text);
-    }
-    for (const char* list : {"favourites", "playlist"}) {
-        out.Integer(1);
-        out.String(".mp3");
-        out.String(std::string(list) == "favourites" ? "/music/1.mp3" : "/music/2.mp3");
-    }
-    out.Integer(1);
-    out.String(".mp3");
-    out.String("/music/3.mp3");
-    out.Integer(0);
-    out.String("root.Name=Tunecrate\r\nroot.Type=artist\r\n");
-    out.String("root.Name=我的最爱\r\nroot.Type=artist\r\n");
-    out.String("root.Name=播放列表\r\nroot.Type=year\r\n");
-    return out.Bytes();
-}
-
-QStringList Captions(const QTreeWidgetItem* node) {
-    QStringList captions;
-    for (int i = 0; i < node->childCount(); ++i) captions << node->child(i)->text(0);
-    return captions;
-}
-
-class MainWindowTest : public ::testing::Test {
-protected:
-    void SetUp() override { mp3::WriteFile(data / "tune.crate", Database()); }
-    std::unique_ptr<TtcrateFormMain> Open(QStringList files = {}) {
-        return std::make_unique<TtcrateFormMain>(
-            TMainWindowSetup{data.Path(), std::string(TCRATE_SOURCE_DIR) + "/resources/", files, &dialogs, &handOff});
-    }
-    static void Select(TtcrateFormMain& window, QTreeWidgetItem* node) {
-        window.Tree()->setCurrentItem(node);
-        window.BoxTree().TreeView1Click();
-    }
-    static QTreeWidgetItem* Root(TtcrateFormMain& window, int i) { return window.Tree()->topLevelItem(i); }
-
-    TempDir data;
-    TScriptedDialogs dialogs;
-    TFakeHandOff handOff;
-};
-
-} // namespace
 
 TEST_F(MainWindowTest, StartsWithTheFourRootsAndTheirChildrenInCaptionOrder) {
     auto window = Open();
