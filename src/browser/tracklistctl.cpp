@@ -167,8 +167,11 @@ void TTrackListController::RowChanged() {
 }
 
 void TTrackListController::AttachViewEvents() {
-    selectionConnection_ = connect(list_.selectionModel(), &QItemSelectionModel::selectionChanged, this,
-                                   [this] { UpdateStatusCounts(); });
+    // A click makes the row current before it selects it: both changes count.
+    selectionConnection_ = connect(list_.selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        UpdateStatusCounts();
+        RowChanged();
+    });
     currentConnection_ = connect(list_.selectionModel(), &QItemSelectionModel::currentRowChanged, this,
                                  [this] { RowChanged(); });
 }

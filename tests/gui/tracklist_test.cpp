@@ -123,7 +123,9 @@ TEST_F(TrackListTest, SelectingAnItemShowsThePanelAndABoxHidesIt) {
     OpenNode(*window, Root(*window, 0));
     QTreeView* list = window->ListView();
     EXPECT_FALSE(window->PanelFile()->isVisible());
-    list->setCurrentIndex(window->TrackList().Model().index(2, 0));
+    // A click, which makes the row current before it selects it.
+    const QRect row = list->visualRect(window->TrackList().Model().index(2, 0));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row.center());
     EXPECT_TRUE(window->PanelFile()->isVisible());
     EXPECT_EQ(window->TrackList().CurrentItem(), window->TrackList().Model().Row(2).item);
     list->setCurrentIndex(window->TrackList().Model().index(0, 0));
