@@ -52,7 +52,8 @@ TTrackListController::TTrackListController(TtcrateFormMain& window, QTreeView& l
     AttachViewEvents();
 
     builder_ = std::make_unique<TCreateViewThread>(libraryLock);
-    const auto current = [this](quint64 build) { return build == builder_->CurrentBuild(); };
+    // Signals still queued when the builder has gone (shut-down) are stale too.
+    const auto current = [this](quint64 build) { return builder_ && build == builder_->CurrentBuild(); };
     connect(builder_.get(), &TCreateViewThread::BuildStarted, this, [this, current](quint64 build) {
         if (!current(build)) return;
         building_ = true;
