@@ -46,8 +46,6 @@ public:
     bool IsUnderPlaylist(QTreeWidgetItem* node) const;
     bool IsUnderNowPlaying(QTreeWidgetItem* node) const;
 
-    // The box last sent to the track list; a node click on it again does nothing.
-    QTreeWidgetItem* LastOpenedNode() const { return lastOpened_; }
     // Opens the selected node's box, as a click on it does.
     void TreeView1Click();
     void TreeView1Change();
@@ -66,7 +64,6 @@ public:
     void PreparePopupMenuBox();
     void Rename2Click();
 
-    bool Updating() const { return updating_; }
 
 private:
     void RefreshBranch(TBOX& box, int image);

@@ -164,7 +164,6 @@ void TTrackListModel::ClickColumn(int column) {
 
 void TTrackListModel::Sort(int column) {
     if (column < 0 || column >= columnCount()) return;
-    lastSortColumn_ = column;
     const bool d = DirectionFlag(column);
     const QString& caption = captions_[column];
     const TColumnDef* def = ColumnDefOf(caption);

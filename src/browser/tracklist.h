@@ -49,7 +49,6 @@ public:
     void Sort(int column);
     bool DirectionFlag(int column) const { return flags_[static_cast<std::size_t>(column)]; }
     void SetDirectionFlag(int column, bool flag) { flags_[static_cast<std::size_t>(column)] = flag; }
-    int LastSortColumn() const { return lastSortColumn_; }
 
     // The item being played shows its mark.
     void SetPlayingItem(const TMObj* item);
@@ -60,5 +59,4 @@ private:
     std::vector<int> headerImages_;
     std::vector<TTrackRow> rows_;
     const TMObj* playing_ = nullptr;
-    int lastSortColumn_ = 0;
 };
