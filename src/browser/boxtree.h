@@ -64,7 +64,6 @@ public:
     void PreparePopupMenuBox();
     void Rename2Click();
 
-
 private:
     void RefreshBranch(TBOX& box, int image);
     void ShowContextMenu(const QPoint& position);
@@ -72,6 +71,7 @@ private:
     TtcrateFormMain& window_;
     QTreeWidget& tree_;
     TTUNECRATE* library_ = nullptr;
+    // The node last sent to the track list; a click on it again does nothing.
     QTreeWidgetItem* lastOpened_ = nullptr;
     bool updating_ = false;
 };
