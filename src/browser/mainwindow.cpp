@@ -26,6 +26,7 @@
 #include "core/sysinfo.h"
 #include "media/mediaenv.h"
 #include "platform/instance.h"
+#include "playback/xaudioplayer.h"
 #include "ui/dialogs.h"
 #include "ui/boxtreewidget.h"
 #include "ui/images.h"
@@ -45,6 +46,9 @@ TtcrateFormMain::TtcrateFormMain(TMainWindowSetup setup, QWidget* parent)
     timer1_.setSingleShot(true);
     timer1_.setInterval(100);
     connect(&timer1_, &QTimer::timeout, this, &TtcrateFormMain::Timer1Timer);
+    player_ = new TXaudioPlayer(Dialogs(), this);
+    player_->setObjectName("FPlayer");
+    player_->SetPriority(4);
     if (setup_.handOff != nullptr) {
         connect(setup_.handOff, &THandOffReceiver::FileHandedOver, this, &TtcrateFormMain::WMAddFiles);
         connect(setup_.handOff, &THandOffReceiver::RaiseRequested, this, [this] {

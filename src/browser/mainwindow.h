@@ -24,6 +24,7 @@ class THandOffReceiver;
 class TPlugIns;
 class TSysInfo;
 class TTUNECRATE;
+class TXaudioPlayer;
 struct TMediaEnvironment;
 
 // Where the main window finds its files and its helpers.
@@ -117,6 +118,7 @@ private:
     QTreeWidget* tree_ = nullptr;
     QTreeView* listView_ = nullptr;
     TInfoPanel* panelFile_ = nullptr;
+    TXaudioPlayer* player_ = nullptr;  // FPlayer
     QLabel* statusLeft_ = nullptr;
     QLabel* statusRight_ = nullptr;
     QTimer timer1_;

@@ -16,6 +16,7 @@
 #include "core/plugins.h"
 #include "core/sysinfo.h"
 #include "media/mediaenv.h"
+#include "playback/xaudioplayer.h"
 #include "ui/dialogs.h"
 #include "ui/skin.h"
 
@@ -120,4 +121,6 @@ void TtcrateFormMain::FormDestroy() {
     library_.reset();
     settings_.reset();
     registry_.reset();
+    player_->OutputReset();
+    player_->Exit();
 }

@@ -1,0 +1,109 @@
+#include "platform/audio/audiooutput.h"
+
+#include <algorithm>
+#include <charconv>
+#include <iterator>
+#include <string_view>
+
+#include "platform/audio/alsaoutput.h"
+#include "platform/audio/nulloutput.h"
+#include "platform/audio/wavoutput.h"
+
+namespace {
+
+const char* const kModuleNames[] = {"alsa", "null", "wav"};
+
+// Outside these the pacing arithmetic would lose its meaning.
+constexpr double kMinSpeed = 0.01;
+constexpr double kMaxSpeed = 10000;
+
+template <typename T>
+bool ParseNumber(std::string_view text, T& value) {
+    const char* end = text.data() + text.size();
+    const auto [stop, fault] = std::from_chars(text.data(), end, value);
+    return fault == std::errc() && stop == end;
+}
+
+bool ParseOption(std::string_view item, TPaceOptions& options, std::string& error) {
+    const std::size_t equals = item.find('=');
+    const std::string_view key = item.substr(0, equals);
+    const std::string_view value = equals == std::string_view::npos ? std::string_view() : item.substr(equals + 1);
+    bool ok = false;
+    if (key == "speed") {
+        ok = ParseNumber(value, options.speed) && options.speed >= kMinSpeed && options.speed <= kMaxSpeed;
+    } else if (key == "end") {
+        ok = ParseNumber(value, options.endMs) && options.endMs >= 0;
+    } else if (key == "stall") {
+        ok = ParseNumber(value, options.stallMs) && options.stallMs >= 0;
+    } else {
+        error = "unknown sound output option \"" + std::string(key) + "\" (known: speed, end, stall)";
+        return false;
+    }
+    if (!ok) {
+        error = "bad value \"" + std::string(value) + "\" for the sound output option " + std::string(key) +
+                (key == "speed" ? " (a number from 0.01 to 10000)" : " (whole milliseconds)");
+    }
+    return ok;
+}
+
+// `any` tells whether at least one option was given.
+bool ParseOptions(std::string_view query, TPaceOptions& options, bool& any, std::string& error) {
+    any = !query.empty();
+    while (any) {
+        const std::size_t amp = query.find('&');
+        if (!ParseOption(query.substr(0, amp), options, error)) return false;
+        if (amp == std::string_view::npos) return true;
+        query = query.substr(amp + 1);
+    }
+    return true;
+}
+
+} // namespace
+
+std::unique_ptr<TAudioOutput> MakeAudioOutput(const std::string& setting, std::string& error) {
+    std::string_view rest = setting;
+    std::string_view query;
+    if (const std::size_t mark = rest.find('?'); mark != std::string_view::npos) {
+        query = rest.substr(mark + 1);
+        rest = rest.substr(0, mark);
+    }
+    const std::size_t colon = rest.find(':');
+    const std::string name(rest.substr(0, colon));
+    const bool hasFile = colon != std::string_view::npos;
+    const std::string file = hasFile ? std::string(rest.substr(colon + 1)) : std::string();
+
+    if (std::find(std::begin(kModuleNames), std::end(kModuleNames), name) == std::end(kModuleNames)) {
+        error = "unknown sound output module \"" + name + "\" (known: alsa, null, wav)";
+        return nullptr;
+    }
+    TPaceOptions pace;
+    bool paced = false;
+    if (!ParseOptions(query, pace, paced, error)) return nullptr;
+
+    if (name == "wav") {
+        if (file.empty()) {
+            error = "the wav sound output needs a file name, as in wav:/tmp/out.wav";
+            return nullptr;
+        }
+        if (paced) return MakePacedOutput(pace, std::make_unique<TWavWriter>(file));
+        return MakeWavOutput(file);
+    }
+    if (hasFile) {
+        error = "the " + name + " sound output takes no file name";
+        return nullptr;
+    }
+    if (name == "null") return MakePacedOutput(pace, nullptr);
+    if (paced) {
+        error = "the alsa sound output takes no options";
+        return nullptr;
+    }
+    return MakeAlsaOutput();
+}
+
+const char* const* AudioOutputModuleNames() {
+    return kModuleNames;
+}
+
+int AudioOutputModuleCount() {
+    return static_cast<int>(std::size(kModuleNames));
+}

@@ -1,0 +1,443 @@
+#include "platform/decoder/decoderengine.h"
+
+#include <mpg123.h>
+
+#include <algorithm>
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+#include "platform/audio/audiooutput.h"
+
+namespace {
+
+constexpr int kWriteWaitMs = 50;
+constexpr int kDrainPollMs = 20;
+constexpr int kDrainLimitMs = 5000;
+
+void InitialiseLibrary() {
+    static std::once_flag once;
+    std::call_once(once, [] { mpg123_init(); });
+}
+
+}  // namespace
+
+TDecoderEngine::TDecoderEngine(TDecoderPlayer& owner) : owner_(owner) {}
+
+TDecoderEngine::~TDecoderEngine() {
+    CloseInput();
+    SetOutput(nullptr);
+}
+
+// ---- notices ---------------------------------------------------------------
+
+std::unique_ptr<XA_Notice> TDecoderEngine::NewNotice(int code) const {
+    auto notice = std::make_unique<XA_Notice>();
+    notice->message.code = code;
+    return notice;
+}
+
+void TDecoderEngine::Post(std::unique_ptr<XA_Notice> notice, uint32_t maskBit) {
+    if (maskBit != 0 && !(mask_ & maskBit)) return;
+    owner_.target_.callback(owner_.target_.context, notice.release());
+}
+
+void TDecoderEngine::Ack(int command) {
+    auto notice = NewNotice(XA_MSG_NOTIFY_ACK);
+    notice->message.data.command = uint8_t(command);
+    Post(std::move(notice), XA_NOTIFY_MASK_ACK);
+}
+
+void TDecoderEngine::Nack(int command, int code) {
+    auto notice = NewNotice(XA_MSG_NOTIFY_NACK);
+    notice->message.data.nack.command = uint8_t(command);
+    notice->message.data.nack.code = int16_t(code);
+    Post(std::move(notice), XA_NOTIFY_MASK_NACK);
+}
+
+void TDecoderEngine::Error(int source, int code, const std::string& text) {
+    auto notice = NewNotice(XA_MSG_NOTIFY_ERROR);
+    notice->texts[0] = text;
+    notice->message.data.error = {uint8_t(source), int16_t(code), notice->texts[0].c_str()};
+    Post(std::move(notice), XA_NOTIFY_MASK_ERROR);
+}
+
+void TDecoderEngine::Debug(const std::string& text) {
+    if (debugLevel_ == 0) return;
+    auto notice = NewNotice(XA_MSG_NOTIFY_DEBUG);
+    notice->texts[0] = text;
+    notice->message.data.debug = {XA_SOURCE_PLAYER, 1, notice->texts[0].c_str()};
+    Post(std::move(notice), XA_NOTIFY_MASK_DEBUG);
+}
+
+void TDecoderEngine::PostState() {
+    auto notice = NewNotice(XA_MSG_NOTIFY_PLAYER_STATE);
+    notice->message.data.state = uint8_t(state_);
+    Post(std::move(notice), XA_NOTIFY_MASK_PLAYER_STATE);
+}
+
+void TDecoderEngine::SetState(int state) {
+    if (state_ == state) return;
+    state_ = state;
+    PostState();
+}
+
+void TDecoderEngine::PostPosition(bool force) {
+    if (!handle_) return;
+    const int64_t frame = HeardFrame();
+    // About four notices a second of sound.
+    if (!force && lastPositionFrame_ >= 0 && frame >= lastPositionFrame_ && frame - lastPositionFrame_ < rate_ / 4)
+        return;
+    lastPositionFrame_ = frame;
+    auto notice = NewNotice(XA_MSG_NOTIFY_INPUT_POSITION);
+    const uint64_t offset = length_ > 0 ? uint64_t(std::min(frame, length_)) * range_ / uint64_t(length_) : 0;
+    notice->message.data.position = {uint32_t(offset), range_};
+    Post(std::move(notice), XA_NOTIFY_MASK_INPUT_POSITION);
+    PostTimecode(frame);
+}
+
+void TDecoderEngine::PostTimecode(int64_t frame) {
+    const int64_t ms = frame * 1000 / rate_;
+    const int64_t step = ms / granularity_;
+    if (step == lastTimecode_) return;
+    lastTimecode_ = step;
+    auto notice = NewNotice(XA_MSG_NOTIFY_INPUT_TIMECODE);
+    notice->message.data.timecode = {uint8_t(std::min<int64_t>(ms / 3600000, 255)), uint8_t(ms / 60000 % 60),
+                                     uint8_t(ms / 1000 % 60), uint8_t(ms % 1000 / 10)};
+    Post(std::move(notice), XA_NOTIFY_MASK_INPUT_TIMECODE);
+}
+
+void TDecoderEngine::PostStreamInfo() {
+    mpg123_frameinfo2 info{};
+    if (mpg123_info2(handle_, &info) != MPG123_OK) return;
+    auto notice = NewNotice(XA_MSG_NOTIFY_INPUT_STREAM_INFO);
+    notice->message.data.stream_info = {uint8_t(info.version), uint8_t(info.layer), uint16_t(info.bitrate),
+                                        uint16_t(info.rate), uint8_t(info.mode)};
+    Post(std::move(notice), XA_NOTIFY_MASK_INPUT_STREAM_INFO);
+}
+
+void TDecoderEngine::PostModuleInfo(int code, int id, const TModuleInfo& info, int devices) {
+    auto notice = NewNotice(code);
+    notice->texts[0] = info.name;
+    notice->texts[1] = info.description;
+    notice->message.data.module_info = {uint8_t(id), uint8_t(devices), notice->texts[0].c_str(),
+                                        notice->texts[1].c_str()};
+    Post(std::move(notice), 0);
+}
+
+void TDecoderEngine::PostVolume() {
+    auto notice = NewNotice(XA_MSG_NOTIFY_OUTPUT_VOLUME);
+    notice->message.data.volume = {master_, pcm_, balance_};
+    Post(std::move(notice), 0);
+}
+
+void TDecoderEngine::PostText(int code, const std::string& text, uint32_t maskBit) {
+    auto notice = NewNotice(code);
+    notice->texts[0] = text;
+    notice->message.data.name = notice->texts[0].c_str();
+    Post(std::move(notice), maskBit);
+}
+
+// Answers whose one field is a number at the start of the data.
+void TDecoderEngine::PostNumber(int code, uint32_t value) {
+    auto notice = NewNotice(code);
+    switch (code) {
+    case XA_MSG_NOTIFY_INPUT_MODULE:
+    case XA_MSG_NOTIFY_OUTPUT_MODULE:
+        notice->message.data.module_id = int16_t(value);
+        break;
+    case XA_MSG_NOTIFY_OUTPUT_CHANNELS:
+    case XA_MSG_NOTIFY_OUTPUT_PORTS:
+    case XA_MSG_NOTIFY_CODEC_QUALITY:
+    case XA_MSG_NOTIFY_DEBUG_LEVEL:
+    case XA_MSG_NOTIFY_INPUT_STATE:
+    case XA_MSG_NOTIFY_OUTPUT_STATE:
+        notice->message.data.channels = uint8_t(value);
+        break;
+    default:  // 32-bit values: mode, range, granularity, duration, mask
+        notice->message.data.granularity = value;
+        break;
+    }
+    uint32_t maskBit = 0;
+    if (code == XA_MSG_NOTIFY_INPUT_STATE) maskBit = XA_NOTIFY_MASK_INPUT_STATE;
+    if (code == XA_MSG_NOTIFY_OUTPUT_STATE) maskBit = XA_NOTIFY_MASK_OUTPUT_STATE;
+    if (code == XA_MSG_NOTIFY_INPUT_DURATION) maskBit = XA_NOTIFY_MASK_INPUT_DURATION;
+    Post(std::move(notice), maskBit);
+}
+
+// ---- input -------------------------------------------------------------------
+
+void TDecoderEngine::Open(const std::string& name) {
+    if (handle_) {
+        if (state_ == XA_PLAYER_STATE_PLAYING || state_ == XA_PLAYER_STATE_PAUSED) Stop();
+        CloseInput();
+    }
+    InitialiseLibrary();
+    int error = MPG123_OK;
+    mpg123_handle* handle = mpg123_new(nullptr, &error);
+    if (!handle) {
+        Error(XA_SOURCE_INPUT, XA_FAILURE, mpg123_plain_strerror(error));
+        return;
+    }
+    mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_FORCE_STEREO, 0);
+    mpg123_format_none(handle);
+    const long* rates = nullptr;
+    size_t rateCount = 0;
+    mpg123_rates(&rates, &rateCount);
+    for (size_t i = 0; i < rateCount; ++i) mpg123_format(handle, rates[i], MPG123_STEREO, MPG123_ENC_SIGNED_16);
+
+    int code = XA_SUCCESS;
+    int channels = 0, encoding = 0;
+    if (mpg123_open(handle, name.c_str()) != MPG123_OK) {
+        code = XA_ERROR_OPEN_FAILED;
+    } else if (mpg123_getformat(handle, &rate_, &channels, &encoding) != MPG123_OK ||
+               mpg123_scan(handle) != MPG123_OK || (length_ = mpg123_length(handle)) <= 0) {
+        code = XA_ERROR_NOT_MPEG_AUDIO;
+    }
+    if (code != XA_SUCCESS) {
+        const std::string reason = mpg123_strerror(handle);
+        mpg123_delete(handle);
+        length_ = 0;
+        Error(XA_SOURCE_INPUT, code, name + ": " + reason);
+        return;
+    }
+    handle_ = handle;
+    inputName_ = name;
+    ApplyEqualizer();
+    writtenFrame_ = 0;
+    bufferFrames_ = bufferDone_ = 0;
+    inputDone_ = false;
+    lastPositionFrame_ = lastTimecode_ = -1;
+    Debug("opened " + name);
+    PostNumber(XA_MSG_NOTIFY_INPUT_STATE, XA_INPUT_STATE_OPEN);
+    PostText(XA_MSG_NOTIFY_INPUT_NAME, name, XA_NOTIFY_MASK_INPUT_NAME);
+    PostStreamInfo();
+    PostNumber(XA_MSG_NOTIFY_INPUT_DURATION, uint32_t(length_ / rate_));
+    SetState(XA_PLAYER_STATE_STOPPED);
+    PostPosition(true);
+}
+
+void TDecoderEngine::CloseInput() {
+    if (!handle_) return;
+    mpg123_delete(handle_);
+    handle_ = nullptr;
+    inputName_.clear();
+    length_ = 0;
+    PostNumber(XA_MSG_NOTIFY_INPUT_STATE, XA_INPUT_STATE_CLOSED);
+}
+
+bool TDecoderEngine::SeekTo(int64_t frame) {
+    const off_t reached = mpg123_seek(handle_, off_t(frame), SEEK_SET);
+    if (reached < 0) {
+        Error(XA_SOURCE_INPUT, XA_ERROR_DECODE_FAILED, mpg123_strerror(handle_));
+        return false;
+    }
+    if (output_) output_->Reset();
+    writtenFrame_ = reached;
+    bufferFrames_ = bufferDone_ = 0;
+    inputDone_ = false;
+    drainedMs_ = 0;
+    return true;
+}
+
+int64_t TDecoderEngine::HeardFrame() const {
+    const long delay = output_ && output_->State() != TOutputState::Closed ? output_->Delay() : 0;
+    return std::max<int64_t>(0, writtenFrame_ - delay);
+}
+
+// Fills the buffer with the next chunk; false at the end of the input.
+bool TDecoderEngine::Decode() {
+    for (;;) {
+        size_t bytes = 0;
+        const int result =
+            mpg123_read(handle_, reinterpret_cast<unsigned char*>(buffer_.data()), buffer_.size() * 2, &bytes);
+        if (result == MPG123_NEW_FORMAT) {
+            int channels = 0, encoding = 0;
+            mpg123_getformat(handle_, &rate_, &channels, &encoding);
+            if (!EnsureOutputFormat()) return false;
+            continue;
+        }
+        if (result != MPG123_OK && result != MPG123_DONE) {
+            Error(XA_SOURCE_CODEC, XA_ERROR_DECODE_FAILED, mpg123_strerror(handle_));
+            return false;
+        }
+        bufferFrames_ = long(bytes / 4);
+        bufferDone_ = 0;
+        if (bufferFrames_ > 0) {
+            Convert(buffer_.data(), bufferFrames_);
+            return true;
+        }
+        if (result == MPG123_DONE) return false;
+    }
+}
+
+void TDecoderEngine::Convert(int16_t* samples, long frames) const {
+    // Gains in 1/32768; the balance turns one side down from its middle.
+    int32_t gain = muted_ ? 0 : int32_t(master_) * pcm_ * 32768 / 10000;
+    const int32_t left = balance_ > 50 ? gain * (100 - balance_) / 50 : gain;
+    const int32_t right = balance_ < 50 ? gain * balance_ / 50 : gain;
+    for (long i = 0; i < frames; ++i) {
+        int32_t l = samples[2 * i], r = samples[2 * i + 1];
+        switch (channels_) {
+        case XA_OUTPUT_CHANNELS_MONO_LEFT: r = l; break;
+        case XA_OUTPUT_CHANNELS_MONO_RIGHT: l = r; break;
+        case XA_OUTPUT_CHANNELS_MONO_MIX: l = r = (l + r) / 2; break;
+        default: break;
+        }
+        samples[2 * i] = int16_t(left == 32768 ? l : l * left / 32768);
+        samples[2 * i + 1] = int16_t(right == 32768 ? r : r * right / 32768);
+    }
+}
+
+void TDecoderEngine::ApplyEqualizer() {
+    if (!handle_) return;
+    for (int band = 0; band < XA_EQUALIZER_BANDS; ++band) {
+        mpg123_eq(handle_, MPG123_LEFT, band, 1.0 + equalizer_.left[band] / 128.0);
+        mpg123_eq(handle_, MPG123_RIGHT, band, 1.0 + equalizer_.right[band] / 128.0);
+    }
+}
+
+// ---- playback ----------------------------------------------------------------
+
+void TDecoderEngine::Play() {
+    if (!handle_) {
+        Nack(XA_MSG_COMMAND_PLAY, XA_ERROR_NO_INPUT);
+        return;
+    }
+    if (state_ == XA_PLAYER_STATE_PAUSED) {
+        output_->Pause(false);
+    } else if (state_ != XA_PLAYER_STATE_PLAYING) {
+        if (state_ == XA_PLAYER_STATE_EOS && !SeekTo(0)) return;
+        if (!EnsureOutputFormat()) return;
+    }
+    state_ = XA_PLAYER_STATE_PLAYING;
+    PostState();
+}
+
+void TDecoderEngine::Pause() {
+    if (state_ == XA_PLAYER_STATE_PLAYING) {
+        output_->Pause(true);
+        state_ = XA_PLAYER_STATE_PAUSED;
+    }
+    PostState();
+    PostPosition(true);
+}
+
+void TDecoderEngine::Stop() {
+    if (output_ && state_ == XA_PLAYER_STATE_PAUSED) output_->Pause(false);
+    if (handle_) SeekTo(0);
+    state_ = XA_PLAYER_STATE_STOPPED;
+    PostState();
+    PostPosition(true);
+}
+
+void TDecoderEngine::Seek(uint32_t offset, uint32_t range) {
+    if (!handle_) {
+        Nack(XA_MSG_COMMAND_SEEK, XA_ERROR_NO_INPUT);
+        return;
+    }
+    if (range == 0 || offset > range) {
+        Nack(XA_MSG_COMMAND_SEEK, XA_ERROR_INVALID_PARAMETERS);
+        return;
+    }
+    if (!SeekTo(int64_t(uint64_t(offset) * uint64_t(length_) / range))) return;
+    // A finished input waits at the new place.
+    if (state_ == XA_PLAYER_STATE_EOS) SetState(XA_PLAYER_STATE_STOPPED);
+    PostPosition(true);
+}
+
+void TDecoderEngine::Step() {
+    if (state_ != XA_PLAYER_STATE_PLAYING) return;
+    if (bufferDone_ == bufferFrames_ && !inputDone_ && !Decode()) {
+        inputDone_ = true;
+        drainedMs_ = 0;
+    }
+    if (bufferDone_ < bufferFrames_) {
+        const long taken = output_->Write(buffer_.data() + 2 * bufferDone_, bufferFrames_ - bufferDone_, kWriteWaitMs);
+        if (taken < 0) {
+            OutputFailed();
+            return;
+        }
+        bufferDone_ += taken;
+        writtenFrame_ += taken;
+    } else if (inputDone_) {
+        // The end is announced once the device has played what it holds, or
+        // when it stops taking it off our hands.
+        drainedMs_ += kDrainPollMs;
+        if (output_->Delay() > 0 && drainedMs_ < kDrainLimitMs) return;
+        output_->Reset();
+        SetState(XA_PLAYER_STATE_EOS);
+        PostPosition(true);
+        return;
+    }
+    PostPosition(false);
+}
+
+int TDecoderEngine::WaitHint() const {
+    if (state_ != XA_PLAYER_STATE_PLAYING) return -1;
+    return bufferDone_ == bufferFrames_ && inputDone_ ? kDrainPollMs : 0;
+}
+
+// ---- output ------------------------------------------------------------------
+
+void TDecoderEngine::SetOutput(std::unique_ptr<TAudioOutput> output) {
+    std::unique_ptr<TAudioOutput> old;
+    {
+        std::lock_guard lock(owner_.mutex_);
+        old = std::move(output_);
+        output_ = std::move(output);
+        owner_.waitingOutput_ = output_.get();
+    }
+    if (old) old->Close();
+}
+
+// Makes the module of `spec` and opens it for the input's format; the
+// default device falls back to the null module.
+bool TDecoderEngine::OpenOutput(const std::string& spec) {
+    std::string error;
+    auto output = MakeAudioOutput(spec, error);
+    const TAudioFormat format{int(rate_), 2};
+    if (output && !output->Open(format)) error = output->Error();
+    else if (output) error.clear();
+    if (!error.empty() && spec == kDefaultOutput) {
+        Error(XA_SOURCE_OUTPUT, XA_ERROR_OUTPUT_OPEN_FAILED, "alsa: " + error + "; playing to null");
+        output = MakeAudioOutput("null", error);
+        error = output->Open(format) ? "" : output->Error();
+    }
+    if (!error.empty()) {
+        Error(XA_SOURCE_OUTPUT, XA_ERROR_OUTPUT_OPEN_FAILED, error);
+        return false;
+    }
+    outputSpec_ = spec;
+    SetOutput(std::move(output));
+    Debug("output " + spec);
+    PostNumber(XA_MSG_NOTIFY_OUTPUT_STATE, XA_OUTPUT_STATE_OPEN);
+    PostText(XA_MSG_NOTIFY_OUTPUT_NAME, spec, XA_NOTIFY_MASK_OUTPUT_NAME);
+    return true;
+}
+
+bool TDecoderEngine::EnsureOutputFormat() {
+    const TAudioFormat format{int(rate_), 2};
+    if (output_ && output_->State() != TOutputState::Failed && output_->State() != TOutputState::Closed &&
+        output_->Format() == format)
+        return true;
+    if (output_ && output_->State() != TOutputState::Failed && output_->Open(format)) return true;
+    if (OpenOutput(outputSpec_)) return true;
+    state_ = XA_PLAYER_STATE_STOPPED;
+    PostState();
+    return false;
+}
+
+void TDecoderEngine::OutputFailed() {
+    Error(XA_SOURCE_OUTPUT, XA_ERROR_OUTPUT_FAILED, output_->Error());
+    SetOutput(nullptr);
+    PostNumber(XA_MSG_NOTIFY_OUTPUT_STATE, XA_OUTPUT_STATE_CLOSED);
+    bufferFrames_ = bufferDone_ = 0;
+    SetState(XA_PLAYER_STATE_STOPPED);
+}
+
+void TDecoderEngine::Drain() {
+    for (int waited = 0; output_ && output_->Delay() > 0 && waited < kDrainLimitMs; waited += kDrainPollMs)
+        std::this_thread::sleep_for(std::chrono::milliseconds(kDrainPollMs));
+}
+

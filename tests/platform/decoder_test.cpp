@@ -1,0 +1,345 @@
+#include "platform/decoder/xaudio.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "audiogen.h"
+#include "tempdir.h"
+#include "wavfile.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+struct Received {
+    XA_Message message;
+    std::string text;  // the notice's first text, copied
+};
+
+// A decoder player whose notices are collected as they come.
+class Player {
+public:
+    Player() {
+        const XA_NotifyTarget target{&Player::Receive, this};
+        EXPECT_EQ(player_new(&player_, &target), XA_SUCCESS);
+    }
+    ~Player() { Delete(); }
+
+    // Ends the player; every notice has arrived when it returns.
+    void Delete() {
+        if (player_) player_delete(player_);
+        player_ = nullptr;
+    }
+    XA_Player* operator*() const { return player_; }
+
+    // Waits until a notice matches; fails the test after 20 s.
+    Received WaitFor(const std::function<bool(const XA_Message&)>& match) {
+        std::unique_lock lock(mutex_);
+        for (size_t seen = 0;; ++seen) {
+            if (!arrived_.wait_for(lock, 20s, [&] { return received_.size() > seen; })) {
+                ADD_FAILURE() << "no such notice came";
+                return {};
+            }
+            if (match(received_[seen].message)) return received_[seen];
+        }
+    }
+    Received WaitForState(int state) {
+        return WaitFor([state](const XA_Message& m) {
+            return m.code == XA_MSG_NOTIFY_PLAYER_STATE && m.data.state == state;
+        });
+    }
+    std::vector<Received> Notices() {
+        std::lock_guard lock(mutex_);
+        return received_;
+    }
+    std::vector<int> States() {
+        std::vector<int> states;
+        for (const Received& r : Notices())
+            if (r.message.code == XA_MSG_NOTIFY_PLAYER_STATE) states.push_back(r.message.data.state);
+        return states;
+    }
+
+private:
+    static void Receive(void* context, XA_Notice* notice) {
+        auto* self = static_cast<Player*>(context);
+        Received received{};
+        control_notice_to_message(self->player_, &received.message, notice);
+        const XA_Message& m = received.message;
+        if (m.code == XA_MSG_NOTIFY_ERROR) received.text = m.data.error.message;
+        if (m.code == XA_MSG_NOTIFY_INPUT_NAME || m.code == XA_MSG_NOTIFY_OUTPUT_NAME) received.text = m.data.name;
+        if (m.code == XA_MSG_NOTIFY_OUTPUT_MODULE_INFO) received.text = m.data.module_info.name;
+        if (m.code == XA_MSG_NOTIFY_PLAYER_ENVIRONMENT_STRING) received.text = m.data.environment_string.value;
+        xaudio_notice_free(notice);
+        std::lock_guard lock(self->mutex_);
+        self->received_.push_back(received);
+        self->arrived_.notify_all();
+    }
+
+    XA_Player* player_ = nullptr;
+    std::mutex mutex_;
+    std::condition_variable arrived_;
+    std::vector<Received> received_;
+};
+
+class Decoder : public ::testing::Test {
+protected:
+    // A stereo file of a tone, encoded by the tests' own encoder.
+    std::string Make(const std::string& name, const std::string& format, double seconds, double leftHz = 440,
+                     double rightHz = 0, int rate = 44100, int bitrate = 128000) {
+        std::string error;
+        tone_ = audiogen::Tone(rate, seconds, leftHz, rightHz);
+        EXPECT_TRUE(audiogen::Encode(dir_ / name, format, tone_, rate, bitrate, error)) << error;
+        return dir_ / name;
+    }
+    // Plays a file to its end into a WAV file; `before` sends what else is
+    // wanted before play.
+    TWavData PlayToEnd(const std::string& file, const std::string& output,
+                       const std::function<void(Player&)>& before = {}) {
+        Player player;
+        control_message_send_S(*player, XA_MSG_COMMAND_OUTPUT_OPEN, ("wav:" + dir_ / output).c_str());
+        control_message_send_S(*player, XA_MSG_COMMAND_INPUT_OPEN, file.c_str());
+        if (before) before(player);
+        control_message_send_N(*player, XA_MSG_COMMAND_PLAY);
+        player.WaitForState(XA_PLAYER_STATE_EOS);
+        player.Delete();
+        return Wav(output);
+    }
+    TWavData Wav(const std::string& output) {
+        TWavData wav;
+        EXPECT_TRUE(ReadWavFile(dir_ / output, wav));
+        return wav;
+    }
+
+    TempDir dir_;
+    std::vector<int16_t> tone_;
+};
+
+TEST_F(Decoder, DecodesEachLayerToItsLength) {
+    // LAME's header tells the exact length: encoder delay and padding are cut.
+    const TWavData mp3 = PlayToEnd(Make("tone.mp3", "mp3", 1.5), "mp3.wav");
+    EXPECT_EQ(mp3.rate, 44100);
+    EXPECT_EQ(mp3.channels, 2);
+    EXPECT_EQ(mp3.Frames(), long(tone_.size() / 2));
+
+    // Layer II has no such header: every frame's 1152 samples are played.
+    const std::string mp2 = Make("tone.mp2", "mp2", 1.0, 440, 660, 48000, 192000);
+    std::ifstream file(mp2, std::ios::binary | std::ios::ate);
+    const long frames = long(file.tellg()) / 576;  // 192 kbit/s at 48 kHz, no padding
+    const TWavData layer2 = PlayToEnd(mp2, "mp2.wav");
+    EXPECT_EQ(layer2.rate, 48000);
+    EXPECT_EQ(layer2.Frames(), frames * 1152);
+}
+
+TEST_F(Decoder, PauseAndResumeLoseAndRepeatNothing) {
+    const std::string file = Make("tone.mp3", "mp3", 3.0, 440, 550);
+    const TWavData whole = PlayToEnd(file, "whole.wav");
+
+    Player player;
+    control_message_send_S(*player, XA_MSG_COMMAND_OUTPUT_OPEN, ("wav:" + dir_ / "paused.wav?speed=8").c_str());
+    control_message_send_S(*player, XA_MSG_COMMAND_INPUT_OPEN, file.c_str());
+    control_message_send_N(*player, XA_MSG_COMMAND_PLAY);
+    player.WaitFor([](const XA_Message& m) {
+        return m.code == XA_MSG_NOTIFY_INPUT_POSITION && m.data.position.offset > 2000;
+    });
+    control_message_send_N(*player, XA_MSG_COMMAND_PAUSE);
+    player.WaitForState(XA_PLAYER_STATE_PAUSED);
+    std::this_thread::sleep_for(100ms);
+    control_message_send_N(*player, XA_MSG_COMMAND_PLAY);
+    player.WaitForState(XA_PLAYER_STATE_EOS);
+    std::this_thread::sleep_for(100ms);  // the end is told once
+    EXPECT_EQ(player.States(), (std::vector<int>{XA_PLAYER_STATE_PLAYING, XA_PLAYER_STATE_PAUSED,
+                                                 XA_PLAYER_STATE_PLAYING, XA_PLAYER_STATE_EOS}));
+    player.Delete();
+    EXPECT_EQ(Wav("paused.wav").samples, whole.samples);
+
+    // Position notices come several times a second, each within its range.
+    int positions = 0;
+    for (const Received& r : player.Notices()) {
+        if (r.message.code != XA_MSG_NOTIFY_INPUT_POSITION) continue;
+        ++positions;
+        EXPECT_LE(r.message.data.position.offset, r.message.data.position.range);
+        EXPECT_EQ(r.message.data.position.range, XA_DEFAULT_POSITION_RANGE);
+    }
+    EXPECT_GE(positions, 10);
+}
+
+TEST_F(Decoder, SeekLandsWhereAsked) {
+    const std::string file = Make("tone.mp3", "mp3", 2.0, 300, 500);
+    const TWavData whole = PlayToEnd(file, "whole.wav");
+    const TWavData half = PlayToEnd(file, "half.wav", [](Player& player) {
+        control_message_send_II(*player, XA_MSG_COMMAND_SEEK, 1, 2);
+    });
+    const long wanted = whole.Frames() / 2;
+    EXPECT_NEAR(half.Frames(), wanted, 1152);
+    // What is played is the input from that place on.
+    ASSERT_LE(half.samples.size(), whole.samples.size());
+    EXPECT_TRUE(std::equal(half.samples.begin(), half.samples.end(), whole.samples.end() - half.samples.size()));
+}
+
+TEST_F(Decoder, ChannelModes) {
+    const std::string file = Make("tone.mp3", "mp3", 0.5, 440, 1000);
+    const TWavData stereo = PlayToEnd(file, "stereo.wav");
+    for (int mode : {XA_OUTPUT_CHANNELS_MONO_LEFT, XA_OUTPUT_CHANNELS_MONO_RIGHT, XA_OUTPUT_CHANNELS_MONO_MIX}) {
+        SCOPED_TRACE(mode);
+        const TWavData out = PlayToEnd(file, "mode.wav", [mode](Player& player) {
+            control_message_send_I(*player, XA_MSG_SET_OUTPUT_CHANNELS, mode);
+        });
+        ASSERT_EQ(out.samples.size(), stereo.samples.size());
+        int wrong = 0;
+        for (size_t i = 0; i < out.samples.size(); i += 2) {
+            const int l = stereo.samples[i], r = stereo.samples[i + 1];
+            const int expected = mode == XA_OUTPUT_CHANNELS_MONO_LEFT    ? l
+                                 : mode == XA_OUTPUT_CHANNELS_MONO_RIGHT ? r
+                                                                         : (l + r) / 2;
+            wrong += out.samples[i] != expected || out.samples[i + 1] != expected;
+        }
+        EXPECT_EQ(wrong, 0);
+    }
+}
+
+TEST_F(Decoder, OpeningAnotherFileStopsTheOneThatPlays) {
+    const std::string first = Make("first.mp3", "mp3", 3.0, 440, 440);
+    const std::string second = Make("second.mp3", "mp3", 0.5, 880, 880);
+    const TWavData alone = PlayToEnd(second, "alone.wav");
+
+    Player player;
+    control_message_send_S(*player, XA_MSG_COMMAND_OUTPUT_OPEN, ("wav:" + dir_ / "both.wav?speed=8").c_str());
+    control_message_send_S(*player, XA_MSG_COMMAND_INPUT_OPEN, first.c_str());
+    control_message_send_N(*player, XA_MSG_COMMAND_PLAY);
+    player.WaitFor([](const XA_Message& m) {
+        return m.code == XA_MSG_NOTIFY_INPUT_POSITION && m.data.position.offset > 1000;
+    });
+    control_message_send_S(*player, XA_MSG_COMMAND_INPUT_OPEN, second.c_str());
+    control_message_send_N(*player, XA_MSG_COMMAND_PLAY);
+    player.WaitForState(XA_PLAYER_STATE_EOS);
+    EXPECT_EQ(player.States(), (std::vector<int>{XA_PLAYER_STATE_PLAYING, XA_PLAYER_STATE_STOPPED,
+                                                 XA_PLAYER_STATE_PLAYING, XA_PLAYER_STATE_EOS}));
+    player.Delete();
+    const TWavData both = Wav("both.wav");
+    ASSERT_GT(both.samples.size(), alone.samples.size());
+    EXPECT_LT(both.samples.size(), size_t(2 * 44100 * 3));
+    EXPECT_TRUE(std::equal(alone.samples.begin(), alone.samples.end(), both.samples.end() - alone.samples.size()));
+}
+
+TEST_F(Decoder, FilesThatAreNotAudioGiveAnErrorNotice) {
+    {
+        std::ofstream text(dir_ / "notes.mp3");
+        for (int i = 0; i < 2000; ++i) text << "not a sound at all, line " << i << "\n";
+    }
+    for (const std::string& name : {dir_ / "notes.mp3", dir_ / "missing.mp3"}) {
+        SCOPED_TRACE(name);
+        Player player;
+        control_message_send_S(*player, XA_MSG_COMMAND_INPUT_OPEN, name.c_str());
+        control_message_send_N(*player, XA_MSG_COMMAND_PLAY);
+        const Received error = player.WaitFor([](const XA_Message& m) { return m.code == XA_MSG_NOTIFY_ERROR; });
+        EXPECT_EQ(error.message.data.error.source, XA_SOURCE_INPUT);
+        EXPECT_NE(error.text.find(name), std::string::npos);
+        const Received nack = player.WaitFor([](const XA_Message& m) { return m.code == XA_MSG_NOTIFY_NACK; });
+        EXPECT_EQ(nack.message.data.nack.command, XA_MSG_COMMAND_PLAY);
+        EXPECT_EQ(nack.message.data.nack.code, XA_ERROR_NO_INPUT);
+    }
+}
+
+TEST_F(Decoder, OutputFaults) {
+    const std::string file = Make("tone.mp3", "mp3", 2.0);
+    {
+        // The device goes away: an error, and the player stops.
+        Player player;
+        control_message_send_S(*player, XA_MSG_COMMAND_OUTPUT_OPEN, "null?speed=10&end=300");
+        control_message_send_S(*player, XA_MSG_COMMAND_INPUT_OPEN, file.c_str());
+        control_message_send_N(*player, XA_MSG_COMMAND_PLAY);
+        const Received error = player.WaitFor([](const XA_Message& m) { return m.code == XA_MSG_NOTIFY_ERROR; });
+        EXPECT_EQ(error.message.data.error.source, XA_SOURCE_OUTPUT);
+        player.WaitForState(XA_PLAYER_STATE_STOPPED);
+    }
+    {
+        // The device stops taking sound: the player still answers.
+        Player player;
+        control_message_send_S(*player, XA_MSG_COMMAND_OUTPUT_OPEN, "null?speed=10&stall=300");
+        control_message_send_S(*player, XA_MSG_COMMAND_INPUT_OPEN, file.c_str());
+        control_message_send_N(*player, XA_MSG_COMMAND_PLAY);
+        player.WaitFor([](const XA_Message& m) {
+            return m.code == XA_MSG_NOTIFY_INPUT_POSITION && m.data.position.offset > 1000;
+        });
+        control_message_send_N(*player, XA_MSG_COMMAND_STOP);
+        player.WaitForState(XA_PLAYER_STATE_STOPPED);
+    }
+    {
+        Player player;
+        control_message_send_S(*player, XA_MSG_COMMAND_OUTPUT_OPEN, "nowhere");
+        const Received error = player.WaitFor([](const XA_Message& m) { return m.code == XA_MSG_NOTIFY_ERROR; });
+        EXPECT_EQ(error.message.data.error.code, XA_ERROR_OUTPUT_OPEN_FAILED);
+    }
+}
+
+TEST_F(Decoder, RequestsAreAnswered) {
+    Player player;
+    player.WaitFor([](const XA_Message& m) { return m.code == XA_MSG_NOTIFY_READY; });
+    struct Case {
+        std::function<void()> send;
+        int notice;
+        uint32_t value;  // the notice's first 32 bits of data
+    };
+    const std::vector<Case> cases = {
+        {[&] { control_message_send_I(*player, XA_MSG_COMMAND_PING, 77); }, XA_MSG_NOTIFY_PONG, 77},
+        {[&] { control_message_send_N(*player, XA_MSG_GET_INPUT_POSITION_RANGE); }, XA_MSG_NOTIFY_INPUT_POSITION_RANGE,
+         XA_DEFAULT_POSITION_RANGE},
+        {[&] { control_message_send_I(*player, XA_MSG_SET_INPUT_POSITION_RANGE, 400); },
+         XA_MSG_NOTIFY_INPUT_POSITION_RANGE, 400},
+        {[&] { control_message_send_I(*player, XA_MSG_SET_OUTPUT_CHANNELS, 3); }, XA_MSG_NOTIFY_OUTPUT_CHANNELS, 3},
+        {[&] { control_message_send_I(*player, XA_MSG_SET_OUTPUT_CHANNELS, 4); }, XA_MSG_NOTIFY_NACK,
+         uint32_t(XA_MSG_SET_OUTPUT_CHANNELS) | uint32_t(uint16_t(XA_ERROR_INVALID_PARAMETERS)) << 16},
+        {[&] { control_message_send_I(*player, XA_MSG_SET_PLAYER_MODE, 5); }, XA_MSG_NOTIFY_PLAYER_MODE, 5},
+        {[&] { control_message_send_I(*player, XA_MSG_SET_NOTIFICATION_MASK, 0xffff); },
+         XA_MSG_NOTIFY_NOTIFICATION_MASK, 0xffff},
+        {[&] { control_message_send_N(*player, XA_MSG_GET_OUTPUT_MODULE); }, XA_MSG_NOTIFY_OUTPUT_MODULE, 0},
+        {[&] { control_message_send_S(*player, XA_MSG_GET_PLAYER_ENVIRONMENT_INTEGER, "x"); }, XA_MSG_NOTIFY_NACK,
+         uint32_t(XA_MSG_GET_PLAYER_ENVIRONMENT_INTEGER) | uint32_t(uint16_t(XA_ERROR_NO_SUCH_VALUE)) << 16},
+        {[&] { control_message_send_N(*player, 57); }, XA_MSG_NOTIFY_NACK,
+         57u | uint32_t(uint16_t(XA_ERROR_NOT_SUPPORTED)) << 16},
+    };
+    for (size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE(i);
+        const size_t before = player.Notices().size();
+        cases[i].send();
+        const Received answer = player.WaitFor([&, seen = size_t(0)](const XA_Message&) mutable {
+            return ++seen > before;
+        });
+        EXPECT_EQ(answer.message.code, cases[i].notice);
+        uint32_t value = 0;
+        std::memcpy(&value, &answer.message.data, sizeof value);
+        if (answer.message.code == XA_MSG_NOTIFY_NACK)
+            value = answer.message.data.nack.command | uint32_t(uint16_t(answer.message.data.nack.code)) << 16;
+        EXPECT_EQ(value, cases[i].value);
+    }
+
+    control_message_send_SS(*player, XA_MSG_SET_PLAYER_ENVIRONMENT_STRING, "skin", "云");
+    EXPECT_EQ(player.WaitFor([](const XA_Message& m) { return m.code == XA_MSG_NOTIFY_PLAYER_ENVIRONMENT_STRING; })
+                  .text,
+              "云");
+    control_message_send_N(*player, XA_MSG_COMMAND_OUTPUT_MODULES_LIST);
+    player.WaitFor([](const XA_Message& m) {
+        return m.code == XA_MSG_NOTIFY_OUTPUT_MODULE_INFO && m.data.module_info.id == 2;
+    });
+    std::vector<std::string> modules;
+    for (const Received& r : player.Notices())
+        if (r.message.code == XA_MSG_NOTIFY_OUTPUT_MODULE_INFO) modules.push_back(r.text);
+    EXPECT_EQ(modules, (std::vector<std::string>{"alsa", "null", "wav"}));
+
+    control_message_send_N(*player, XA_MSG_COMMAND_EXIT);
+    player.WaitFor([](const XA_Message& m) { return m.code == XA_MSG_NOTIFY_EXITED; });
+    EXPECT_EQ(control_message_send_N(*player, XA_MSG_COMMAND_PLAY), XA_ERROR_PLAYER_EXITED);
+    EXPECT_EQ(xaudio_get_api_version(2), 0x030200);
+}
+
+}  // namespace
