@@ -13,6 +13,8 @@ constexpr const char* kUsage =
     "  db FILE                         print what a library database holds\n"
     "  tag [--data-dir DIR] FILE NAME=VALUE...\n"
     "                                  set values and write an audio file's tags\n"
+    "  play [--output MODULE] [--seconds S] FILE\n"
+    "                                  play a file and print what the player reports\n"
     "\n"
     "Run 'tcrate-inspect COMMAND --help' for a command's details.\n";
 
@@ -33,6 +35,7 @@ int RunInspect(const std::vector<std::string>& args, std::ostream& out, std::ost
     if (command == "scan") return InspectScan(rest, out, err);
     if (command == "db") return InspectDb(rest, out, err);
     if (command == "tag") return InspectTag(rest, out, err);
+    if (command == "play") return InspectPlay(rest, out, err);
     err << "tcrate-inspect: unknown command '" << command << "'\n" << kUsage;
     return 2;
 }

@@ -11,4 +11,5 @@ int RunInspect(const std::vector<std::string>& args, std::ostream& out, std::ost
 int InspectRead(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int InspectDb(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int InspectScan(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int InspectPlay(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int InspectTag(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

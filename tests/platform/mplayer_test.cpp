@@ -73,7 +73,6 @@ TEST_F(MPlayerTest, PlaysAWmaFileToItsEnd) {
     {
         TMPlayer player(Recording());
         EXPECT_EQ(player.Mode(), TMediaControl::NotReady);
-        EXPECT_TRUE(player.AutoRewind());
         player.SetFileName(file);
         player.Open();
         ASSERT_TRUE(player.Opened());
@@ -148,11 +147,10 @@ TEST_F(MPlayerTest, StopKeepsThePositionHeardAndPlayGoesOnFromThere) {
     EXPECT_NEAR(Recorded().Frames(), whole, 100);
 }
 
-TEST_F(MPlayerTest, PlayAfterTheEndStartsAgainWhenRewindingItself) {
+TEST_F(MPlayerTest, PlayAfterTheEndStartsAgain) {
     const std::string file = MakeWma("tone.wma", 1.0);
-    const auto record = [&](bool autoRewind, int plays) {
+    const auto record = [&](int plays) {
         TMPlayer player(Recording());
-        player.SetAutoRewind(autoRewind);
         player.SetFileName(file);
         player.Open();
         for (int i = 0; i < plays; ++i) PlayToTheEnd(player);
@@ -160,9 +158,8 @@ TEST_F(MPlayerTest, PlayAfterTheEndStartsAgainWhenRewindingItself) {
         player.Close();
         return Recorded().Frames();
     };
-    const long once = record(true, 1);
-    EXPECT_EQ(record(true, 2), 2 * once);
-    EXPECT_EQ(record(false, 2), once);
+    const long once = record(1);
+    EXPECT_EQ(record(2), 2 * once);
 }
 
 TEST_F(MPlayerTest, SeeksStopping) {

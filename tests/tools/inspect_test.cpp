@@ -5,8 +5,10 @@
 #include <sstream>
 
 #include "core/fileio.h"
+#include "audiogen.h"
 #include "mp3builder.h"
 #include "tempdir.h"
+#include "wavfile.h"
 
 namespace {
 
@@ -129,4 +131,34 @@ TEST(Inspect, TagReportsFilesItCannotWriteAndBadArguments) {
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("usage: tcrate-inspect tag"), std::string::npos);
     EXPECT_NE(Inspect({"--help"}).out.find("  tag "), std::string::npos);
+}
+
+TEST(Inspect, PlayPrintsTheNoticesAndEndsWithTheFile) {
+    TempDir dir;
+    std::string error;
+    const auto tone = audiogen::Tone(44100, 0.5, 440, 440);
+    ASSERT_TRUE(audiogen::Encode(dir / "tone.MP3", "mp3", tone, 44100, 128000, error)) << error;
+    ASSERT_TRUE(audiogen::Encode(dir / "tone.wma", "wma", tone, 44100, 128000, error)) << error;
+
+    const Outcome mpeg = Inspect({"play", "--output", "wav:" + dir / "mpeg.wav", dir / "tone.MP3"});
+    EXPECT_EQ(mpeg.status, 0) << mpeg.err;
+    EXPECT_NE(mpeg.out.find("69 player-state 1 playing\n"), std::string::npos) << mpeg.out;
+    EXPECT_NE(mpeg.out.find("69 player-state 3 end\n76 input-position 10000/10000\n"), std::string::npos);
+    EXPECT_NE(mpeg.out.find("\n68 exited\n"), std::string::npos);
+
+    const Outcome media = Inspect({"play", "--output", "wav:" + dir / "media.wav", dir / "tone.wma"});
+    EXPECT_EQ(media.status, 0) << media.err;
+    EXPECT_NE(media.out.find("69 player-state 3 end\n"), std::string::npos) << media.out;
+
+    TWavData mpegWav, mediaWav;
+    ASSERT_TRUE(ReadWavFile(dir / "mpeg.wav", mpegWav));
+    ASSERT_TRUE(ReadWavFile(dir / "media.wav", mediaWav));
+    EXPECT_EQ(mpegWav.Frames(), long(tone.size() / 2));
+    EXPECT_GT(mediaWav.Frames(), 0);
+
+    mp3::WriteFile(dir / "text.mp3", std::string(5000, 'x'));
+    EXPECT_EQ(Inspect({"play", "--output", "null", dir / "text.mp3"}).status, 1);
+    EXPECT_EQ(Inspect({"play", "--output", "null", dir / "missing.ogg"}).status, 1);
+    EXPECT_EQ(Inspect({"play", "--seconds", "soon", dir / "tone.wma"}).status, 2);
+    EXPECT_EQ(Inspect({"play"}).status, 2);
 }

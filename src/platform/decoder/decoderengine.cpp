@@ -391,15 +391,15 @@ void TDecoderEngine::SetOutput(std::unique_ptr<TAudioOutput> output) {
     if (old) old->Close();
 }
 
-// Makes the module of `spec` and opens it for the input's format; the
+// Makes the module of `setting` and opens it for the input's format; the
 // default device falls back to the null module.
-bool TDecoderEngine::OpenOutput(const std::string& spec) {
+bool TDecoderEngine::OpenOutput(const std::string& setting) {
     std::string error;
-    auto output = MakeAudioOutput(spec, error);
+    auto output = MakeAudioOutput(setting, error);
     const TAudioFormat format{int(rate_), 2};
     if (output && !output->Open(format)) error = output->Error();
     else if (output) error.clear();
-    if (!error.empty() && spec == kDefaultOutput) {
+    if (!error.empty() && setting == kDefaultOutput) {
         Error(XA_SOURCE_OUTPUT, XA_ERROR_OUTPUT_OPEN_FAILED, "alsa: " + error + "; playing to null");
         output = MakeAudioOutput("null", error);
         error = output->Open(format) ? "" : output->Error();
@@ -408,11 +408,11 @@ bool TDecoderEngine::OpenOutput(const std::string& spec) {
         Error(XA_SOURCE_OUTPUT, XA_ERROR_OUTPUT_OPEN_FAILED, error);
         return false;
     }
-    outputSpec_ = spec;
+    outputSetting_ = setting;
     SetOutput(std::move(output));
-    Debug("output " + spec);
+    Debug("output " + setting);
     PostNumber(XA_MSG_NOTIFY_OUTPUT_STATE, XA_OUTPUT_STATE_OPEN);
-    PostText(XA_MSG_NOTIFY_OUTPUT_NAME, spec, XA_NOTIFY_MASK_OUTPUT_NAME);
+    PostText(XA_MSG_NOTIFY_OUTPUT_NAME, setting, XA_NOTIFY_MASK_OUTPUT_NAME);
     return true;
 }
 
@@ -422,7 +422,7 @@ bool TDecoderEngine::EnsureOutputFormat() {
         output_->Format() == format)
         return true;
     if (output_ && output_->State() != TOutputState::Failed && output_->Open(format)) return true;
-    if (OpenOutput(outputSpec_)) return true;
+    if (OpenOutput(outputSetting_)) return true;
     state_ = XA_PLAYER_STATE_STOPPED;
     PostState();
     return false;

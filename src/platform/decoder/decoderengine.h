@@ -70,7 +70,7 @@ private:
 
     // Output.
     void SetOutput(std::unique_ptr<TAudioOutput> output);
-    bool OpenOutput(const std::string& spec);
+    bool OpenOutput(const std::string& setting);
     bool EnsureOutputFormat();
     void OutputFailed();
     void Drain();
@@ -95,7 +95,7 @@ private:
     int64_t lastTimecode_ = -1;
 
     std::unique_ptr<TAudioOutput> output_;
-    std::string outputSpec_ = kDefaultOutput;
+    std::string outputSetting_ = kDefaultOutput;
 
     uint32_t range_ = XA_DEFAULT_POSITION_RANGE;
     uint32_t granularity_ = XA_DEFAULT_TIMECODE_GRANULARITY;

@@ -15,9 +15,9 @@ const char* OutputDescription(const std::string& name) {
     return "writes a WAV file";
 }
 
-// Output module id of a module spec ("wav:/tmp/a.wav" is the wav module).
-int OutputModuleId(const std::string& spec) {
-    const std::string name = spec.substr(0, spec.find_first_of(":?"));
+// Output module id of a module setting ("wav:/tmp/a.wav" is the wav module).
+int OutputModuleId(const std::string& setting) {
+    const std::string name = setting.substr(0, setting.find_first_of(":?"));
     for (int id = 0; id < AudioOutputModuleCount(); ++id)
         if (name == AudioOutputModuleNames()[id]) return id;
     return -1;
@@ -140,13 +140,13 @@ void TDecoderEngine::HandleSetting(const TControlMessage& m) {
             Nack(m.code, XA_ERROR_OUTPUT_OPEN_FAILED);
             return;
         }
-        outputSpec_ = name;
+        outputSetting_ = name;
         PostNumber(XA_MSG_NOTIFY_OUTPUT_MODULE, value);
         return;
     }
-    case XA_MSG_GET_OUTPUT_MODULE: PostNumber(XA_MSG_NOTIFY_OUTPUT_MODULE, uint32_t(OutputModuleId(outputSpec_))); return;
-    case XA_MSG_SET_OUTPUT_NAME: outputSpec_ = m.texts[0]; [[fallthrough]];
-    case XA_MSG_GET_OUTPUT_NAME: PostText(XA_MSG_NOTIFY_OUTPUT_NAME, outputSpec_, 0); return;
+    case XA_MSG_GET_OUTPUT_MODULE: PostNumber(XA_MSG_NOTIFY_OUTPUT_MODULE, uint32_t(OutputModuleId(outputSetting_))); return;
+    case XA_MSG_SET_OUTPUT_NAME: outputSetting_ = m.texts[0]; [[fallthrough]];
+    case XA_MSG_GET_OUTPUT_NAME: PostText(XA_MSG_NOTIFY_OUTPUT_NAME, outputSetting_, 0); return;
     case XA_MSG_GET_INPUT_NAME: PostText(XA_MSG_NOTIFY_INPUT_NAME, inputName_, 0); return;
     case XA_MSG_SET_PLAYER_MODE: playerMode_ = m.values[0]; [[fallthrough]];
     case XA_MSG_GET_PLAYER_MODE: PostNumber(XA_MSG_NOTIFY_PLAYER_MODE, uint32_t(playerMode_)); return;

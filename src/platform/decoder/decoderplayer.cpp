@@ -20,7 +20,9 @@ constexpr int kNormalPriority = 3;
 // ---- the player ----------------------------------------------------------------
 
 TDecoderPlayer::TDecoderPlayer(const XA_NotifyTarget& target)
-    : target_(target), engine_(std::make_unique<TDecoderEngine>(*this)), thread_([this] { Run(); }) {}
+    : target_(target), engine_(std::make_unique<TDecoderEngine>(*this)) {}
+
+void TDecoderPlayer::Start() { thread_ = std::thread([this] { Run(); }); }
 
 TDecoderPlayer::~TDecoderPlayer() {
     {
@@ -32,7 +34,7 @@ TDecoderPlayer::~TDecoderPlayer() {
             wake_.notify_one();
         }
     }
-    thread_.join();
+    if (thread_.joinable()) thread_.join();
 }
 
 int TDecoderPlayer::Send(TControlMessage message) {

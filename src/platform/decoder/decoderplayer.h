@@ -36,6 +36,9 @@ public:
     explicit TDecoderPlayer(const XA_NotifyTarget& target);
     ~TDecoderPlayer();
 
+    // Starts the thread; its first notice may come before Start returns.
+    void Start();
+
     TDecoderPlayer(const TDecoderPlayer&) = delete;
     TDecoderPlayer& operator=(const TDecoderPlayer&) = delete;
 

@@ -44,7 +44,10 @@ const char* xaudio_error_string(int code) {
 int player_new(XA_Player** player, const XA_NotifyTarget* target) {
     if (!player || !target || !target->callback) return XA_ERROR_INVALID_PARAMETERS;
     *player = new (std::nothrow) XA_Player(*target);
-    return *player ? XA_SUCCESS : XA_FAILURE;
+    if (!*player) return XA_FAILURE;
+    // The handle is in the caller's hands before the first notice can come.
+    (*player)->player.Start();
+    return XA_SUCCESS;
 }
 
 int player_delete(XA_Player* player) {

@@ -178,11 +178,10 @@ private:
 // mode and position under the same mutex.
 class TMPlayer::TEngine {
 public:
-    explicit TEngine(std::string outputSpec) : outputSpec_(std::move(outputSpec)) {}
+    explicit TEngine(std::string outputSetting) : outputSetting_(std::move(outputSetting)) {}
     ~TEngine() { Close(); }
 
     std::string fileName;
-    bool autoRewind = true;
 
     bool Opened() const { return source_ != nullptr; }
 
@@ -230,7 +229,8 @@ public:
 
     void Play() {
         if (!Opened()) return;
-        if (autoRewind && Mode() != Playing && Position() == Length()) Seek(0);
+        // Auto-rewind: a file played to its end starts again from the beginning.
+        if (Mode() != Playing && Position() == Length()) Seek(0);
         Post(false, [this] { mode_ = Playing; });
     }
 
@@ -276,9 +276,9 @@ private:
 
     std::unique_ptr<TAudioOutput> OpenOutput(const TAudioFormat& format) const {
         std::string why;
-        auto output = MakeAudioOutput(outputSpec_, why);
+        auto output = MakeAudioOutput(outputSetting_, why);
         if (output && output->Open(format)) return output;
-        if (outputSpec_ != "alsa") return nullptr;
+        if (outputSetting_ != "alsa") return nullptr;
         output = MakeAudioOutput("null", why);
         return output && output->Open(format) ? std::move(output) : nullptr;
     }
@@ -382,7 +382,7 @@ private:
 
     uint32_t MsOf(int64_t frames) const { return uint32_t(std::min<int64_t>(lengthMs_, (frames * 1000 + rate_ / 2) / rate_)); }
 
-    const std::string outputSpec_;
+    const std::string outputSetting_;
     // Set by Open and Close while no engine thread runs.
     std::unique_ptr<TSource> source_;
     std::unique_ptr<TAudioOutput> output_;
@@ -410,7 +410,7 @@ private:
     bool decoded_ = false;
 };
 
-TMPlayer::TMPlayer(std::string outputSpec) : engine_(std::make_unique<TEngine>(std::move(outputSpec))) {}
+TMPlayer::TMPlayer(std::string outputSetting) : engine_(std::make_unique<TEngine>(std::move(outputSetting))) {}
 TMPlayer::~TMPlayer() = default;
 
 void TMPlayer::SetFileName(const std::string& fileName) { engine_->fileName = fileName; }
@@ -425,6 +425,4 @@ uint32_t TMPlayer::Length() { return engine_->Length(); }
 uint32_t TMPlayer::Position() { return engine_->Position(); }
 int TMPlayer::Mode() { return engine_->Mode(); }
 bool TMPlayer::Opened() const { return engine_->Opened(); }
-bool TMPlayer::AutoRewind() const { return engine_->autoRewind; }
-void TMPlayer::SetAutoRewind(bool on) { engine_->autoRewind = on; }
 uint32_t TMPlayer::LastError() const { return engine_->LastError(); }

@@ -12,9 +12,9 @@
 // carried out; failures are kept in LastError and never shown.
 class TMPlayer final : public TMediaControl {
 public:
-    // `outputSpec` names the sound output module (see MakeAudioOutput); "alsa"
+    // `outputSetting` names the sound output module (see MakeAudioOutput); "alsa"
     // falls back to "null" when the default device cannot be opened.
-    explicit TMPlayer(std::string outputSpec = "alsa");
+    explicit TMPlayer(std::string outputSetting = "alsa");
     ~TMPlayer() override;
 
     void SetFileName(const std::string& fileName) override;
@@ -30,8 +30,6 @@ public:
     int Mode() override;
 
     bool Opened() const;
-    bool AutoRewind() const;
-    void SetAutoRewind(bool on);
     // 0 after a command that succeeded; otherwise the FFmpeg or output error.
     uint32_t LastError() const;
 
