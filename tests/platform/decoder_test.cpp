@@ -42,6 +42,13 @@ public:
     }
     XA_Player* operator*() const { return player_; }
 
+    // Opens the output and the file, and plays.
+    void Start(const std::string& output, const std::string& file) {
+        control_message_send_S(player_, XA_MSG_COMMAND_OUTPUT_OPEN, output.c_str());
+        control_message_send_S(player_, XA_MSG_COMMAND_INPUT_OPEN, file.c_str());
+        control_message_send_N(player_, XA_MSG_COMMAND_PLAY);
+    }
+
     // Waits until a notice matches; fails the test after 20 s.
     Received WaitFor(const std::function<bool(const XA_Message&)>& match) {
         std::unique_lock lock(mutex_);
@@ -52,6 +59,11 @@ public:
             }
             if (match(received_[seen].message)) return received_[seen];
         }
+    }
+    void WaitForOffsetAbove(uint32_t offset) {
+        WaitFor([offset](const XA_Message& m) {
+            return m.code == XA_MSG_NOTIFY_INPUT_POSITION && m.data.position.offset > offset;
+        });
     }
     Received WaitForState(int state) {
         return WaitFor([state](const XA_Message& m) {
@@ -145,12 +157,8 @@ TEST_F(Decoder, PauseAndResumeLoseAndRepeatNothing) {
     const TWavData whole = PlayToEnd(file, "whole.wav");
 
     Player player;
-    control_message_send_S(*player, XA_MSG_COMMAND_OUTPUT_OPEN, ("wav:" + dir_ / "paused.wav?speed=8").c_str());
-    control_message_send_S(*player, XA_MSG_COMMAND_INPUT_OPEN, file.c_str());
-    control_message_send_N(*player, XA_MSG_COMMAND_PLAY);
-    player.WaitFor([](const XA_Message& m) {
-        return m.code == XA_MSG_NOTIFY_INPUT_POSITION && m.data.position.offset > 2000;
-    });
+    player.Start("wav:" + dir_ / "paused.wav?speed=8", file);
+    player.WaitForOffsetAbove(2000);
     control_message_send_N(*player, XA_MSG_COMMAND_PAUSE);
     player.WaitForState(XA_PLAYER_STATE_PAUSED);
     std::this_thread::sleep_for(100ms);
@@ -213,12 +221,8 @@ TEST_F(Decoder, OpeningAnotherFileStopsTheOneThatPlays) {
     const TWavData alone = PlayToEnd(second, "alone.wav");
 
     Player player;
-    control_message_send_S(*player, XA_MSG_COMMAND_OUTPUT_OPEN, ("wav:" + dir_ / "both.wav?speed=8").c_str());
-    control_message_send_S(*player, XA_MSG_COMMAND_INPUT_OPEN, first.c_str());
-    control_message_send_N(*player, XA_MSG_COMMAND_PLAY);
-    player.WaitFor([](const XA_Message& m) {
-        return m.code == XA_MSG_NOTIFY_INPUT_POSITION && m.data.position.offset > 1000;
-    });
+    player.Start("wav:" + dir_ / "both.wav?speed=8", first);
+    player.WaitForOffsetAbove(1000);
     control_message_send_S(*player, XA_MSG_COMMAND_INPUT_OPEN, second.c_str());
     control_message_send_N(*player, XA_MSG_COMMAND_PLAY);
     player.WaitForState(XA_PLAYER_STATE_EOS);
@@ -255,9 +259,7 @@ TEST_F(Decoder, OutputFaults) {
     {
         // The device goes away: an error, and the player stops.
         Player player;
-        control_message_send_S(*player, XA_MSG_COMMAND_OUTPUT_OPEN, "null?speed=10&end=300");
-        control_message_send_S(*player, XA_MSG_COMMAND_INPUT_OPEN, file.c_str());
-        control_message_send_N(*player, XA_MSG_COMMAND_PLAY);
+        player.Start("null?speed=10&end=300", file);
         const Received error = player.WaitFor([](const XA_Message& m) { return m.code == XA_MSG_NOTIFY_ERROR; });
         EXPECT_EQ(error.message.data.error.source, XA_SOURCE_OUTPUT);
         player.WaitForState(XA_PLAYER_STATE_STOPPED);
@@ -265,12 +267,8 @@ TEST_F(Decoder, OutputFaults) {
     {
         // The device stops taking sound: the player still answers.
         Player player;
-        control_message_send_S(*player, XA_MSG_COMMAND_OUTPUT_OPEN, "null?speed=10&stall=300");
-        control_message_send_S(*player, XA_MSG_COMMAND_INPUT_OPEN, file.c_str());
-        control_message_send_N(*player, XA_MSG_COMMAND_PLAY);
-        player.WaitFor([](const XA_Message& m) {
-            return m.code == XA_MSG_NOTIFY_INPUT_POSITION && m.data.position.offset > 1000;
-        });
+        player.Start("null?speed=10&stall=300", file);
+        player.WaitForOffsetAbove(1000);
         control_message_send_N(*player, XA_MSG_COMMAND_STOP);
         player.WaitForState(XA_PLAYER_STATE_STOPPED);
     }
