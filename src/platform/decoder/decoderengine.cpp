@@ -141,27 +141,30 @@ void TDecoderEngine::PostText(int code, const std::string& text, uint32_t maskBi
 // Answers whose one field is a number at the start of the data.
 void TDecoderEngine::PostNumber(int code, uint32_t value) {
     auto notice = NewNotice(code);
+    auto& data = notice->message.data;
+    uint32_t maskBit = 0;
     switch (code) {
-    case XA_MSG_NOTIFY_INPUT_MODULE:
-    case XA_MSG_NOTIFY_OUTPUT_MODULE:
-        notice->message.data.module_id = int16_t(value);
-        break;
-    case XA_MSG_NOTIFY_OUTPUT_CHANNELS:
-    case XA_MSG_NOTIFY_OUTPUT_PORTS:
-    case XA_MSG_NOTIFY_CODEC_QUALITY:
-    case XA_MSG_NOTIFY_DEBUG_LEVEL:
     case XA_MSG_NOTIFY_INPUT_STATE:
     case XA_MSG_NOTIFY_OUTPUT_STATE:
-        notice->message.data.channels = uint8_t(value);
+        data.state = uint8_t(value);
+        maskBit = code == XA_MSG_NOTIFY_INPUT_STATE ? XA_NOTIFY_MASK_INPUT_STATE : XA_NOTIFY_MASK_OUTPUT_STATE;
         break;
-    default:  // 32-bit values: mode, range, granularity, duration, mask
-        notice->message.data.granularity = value;
+    case XA_MSG_NOTIFY_INPUT_DURATION:
+        data.duration = value;
+        maskBit = XA_NOTIFY_MASK_INPUT_DURATION;
         break;
+    case XA_MSG_NOTIFY_INPUT_MODULE:
+    case XA_MSG_NOTIFY_OUTPUT_MODULE: data.module_id = int16_t(value); break;
+    case XA_MSG_NOTIFY_OUTPUT_CHANNELS: data.channels = uint8_t(value); break;
+    case XA_MSG_NOTIFY_OUTPUT_PORTS: data.ports = uint8_t(value); break;
+    case XA_MSG_NOTIFY_CODEC_QUALITY: data.quality = uint8_t(value); break;
+    case XA_MSG_NOTIFY_DEBUG_LEVEL: data.debug_level = uint8_t(value); break;
+    case XA_MSG_NOTIFY_PLAYER_MODE: data.mode = int32_t(value); break;
+    case XA_MSG_NOTIFY_INPUT_POSITION_RANGE: data.range = int32_t(value); break;
+    case XA_MSG_NOTIFY_INPUT_TIMECODE_GRANULARITY: data.granularity = value; break;
+    case XA_MSG_NOTIFY_NOTIFICATION_MASK: data.notification_mask = value; break;
+    default: return;
     }
-    uint32_t maskBit = 0;
-    if (code == XA_MSG_NOTIFY_INPUT_STATE) maskBit = XA_NOTIFY_MASK_INPUT_STATE;
-    if (code == XA_MSG_NOTIFY_OUTPUT_STATE) maskBit = XA_NOTIFY_MASK_OUTPUT_STATE;
-    if (code == XA_MSG_NOTIFY_INPUT_DURATION) maskBit = XA_NOTIFY_MASK_INPUT_DURATION;
     Post(std::move(notice), maskBit);
 }
 
