@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -23,7 +24,10 @@ void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
 
 class TAlsaOutput final : public TAudioOutput {
 public:
-    TAlsaOutput() : wakeFd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) { SilenceAlsaErrors(); }
+    explicit TAlsaOutput(std::string device)
+        : device_(std::move(device)), wakeFd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
+        SilenceAlsaErrors();
+    }
 
     ~TAlsaOutput() override {
         Close();
@@ -37,7 +41,7 @@ public:
             error_ = std::string("cannot make an event descriptor: ") + std::strerror(errno);
             return false;
         }
-        int err = snd_pcm_open(&pcm_, "default", SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK);
+        int err = snd_pcm_open(&pcm_, device_.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK);
         if (err < 0) {
             pcm_ = nullptr;
             error_ = std::string("cannot open the sound device: ") + snd_strerror(err);
@@ -173,6 +177,7 @@ private:
         eventfd_read(wakeFd_, &ignored);
     }
 
+    const std::string device_;
     const int wakeFd_;
     snd_pcm_t* pcm_ = nullptr;
     bool canPause_ = false;
@@ -187,6 +192,6 @@ void SilenceAlsaErrors() {
     [[maybe_unused]] static const int installed = snd_lib_error_set_handler(&IgnoreAlsaError);
 }
 
-std::unique_ptr<TAudioOutput> MakeAlsaOutput() {
-    return std::make_unique<TAlsaOutput>();
+std::unique_ptr<TAudioOutput> MakeAlsaOutput(const std::string& device) {
+    return std::make_unique<TAlsaOutput>(device);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "platform/audio/audiooutput.h"
 
@@ -8,4 +9,5 @@
 // failures themselves. Safe to call any number of times.
 void SilenceAlsaErrors();
 
-std::unique_ptr<TAudioOutput> MakeAlsaOutput();
+// `device` is an ALSA PCM name ("default", "hw:1,0", "null", ...).
+std::unique_ptr<TAudioOutput> MakeAlsaOutput(const std::string& device);

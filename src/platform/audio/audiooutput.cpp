@@ -46,16 +46,17 @@ bool ParseOption(std::string_view item, TPaceOptions& options, std::string& erro
     return ok;
 }
 
-// `any` tells whether at least one option was given.
-bool ParseOptions(std::string_view query, TPaceOptions& options, bool& any, std::string& error) {
-    any = !query.empty();
-    while (any) {
+// Hands each "key=value" of the query to `take`, which sets `error` and
+// returns false for one it does not know.
+template <typename F>
+bool ForEachOption(std::string_view query, F take) {
+    if (query.empty()) return true;
+    for (;;) {
         const std::size_t amp = query.find('&');
-        if (!ParseOption(query.substr(0, amp), options, error)) return false;
+        if (!take(query.substr(0, amp))) return false;
         if (amp == std::string_view::npos) return true;
         query = query.substr(amp + 1);
     }
-    return true;
 }
 
 } // namespace
@@ -76,10 +77,26 @@ std::unique_ptr<TAudioOutput> MakeAudioOutput(const std::string& setting, std::s
         error = "unknown sound output module \"" + name + "\" (known: alsa, null, wav)";
         return nullptr;
     }
+    if (name == "alsa") {
+        std::string device = "default";
+        const bool parsed = ForEachOption(query, [&](std::string_view item) {
+            if (item.rfind("device=", 0) == 0 && item.size() > 7) {
+                device = item.substr(7);
+                return true;
+            }
+            error = "the alsa sound output takes only the option device=NAME";
+            return false;
+        });
+        if (!parsed) return nullptr;
+        if (hasFile) {
+            error = "the alsa sound output takes no file name";
+            return nullptr;
+        }
+        return MakeAlsaOutput(device);
+    }
     TPaceOptions pace;
-    bool paced = false;
-    if (!ParseOptions(query, pace, paced, error)) return nullptr;
-
+    if (!ForEachOption(query, [&](std::string_view item) { return ParseOption(item, pace, error); })) return nullptr;
+    const bool paced = !query.empty();
     if (name == "wav") {
         if (file.empty()) {
             error = "the wav sound output needs a file name, as in wav:/tmp/out.wav";
@@ -89,15 +106,10 @@ std::unique_ptr<TAudioOutput> MakeAudioOutput(const std::string& setting, std::s
         return MakeWavOutput(file);
     }
     if (hasFile) {
-        error = "the " + name + " sound output takes no file name";
+        error = "the null sound output takes no file name";
         return nullptr;
     }
-    if (name == "null") return MakePacedOutput(pace, nullptr);
-    if (paced) {
-        error = "the alsa sound output takes no options";
-        return nullptr;
-    }
-    return MakeAlsaOutput();
+    return MakePacedOutput(pace, nullptr);
 }
 
 const char* const* AudioOutputModuleNames() {

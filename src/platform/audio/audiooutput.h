@@ -60,6 +60,7 @@ public:
 //   end=MS       (null, wav) the device fails after MS milliseconds of sound since Open
 //   stall=MS     (null, wav) the device stops consuming after MS milliseconds of sound
 //                until Reset or Close; it stalls only once
+//   device=NAME  (alsa, its only option) another ALSA device than "default"
 // Gives nullptr and the reason in `error` for an unknown name or a bad option.
 std::unique_ptr<TAudioOutput> MakeAudioOutput(const std::string& setting, std::string& error);
 
