@@ -235,7 +235,9 @@ int TXaudioPlayer::SetOutputChannels(qint32 channels) {
     return library_.send_I(decoderPlayer_, XA_MSG_SET_OUTPUT_CHANNELS, channels);
 }
 int TXaudioPlayer::GetOutputChannels() { return library_.send_N(decoderPlayer_, XA_MSG_GET_OUTPUT_CHANNELS); }
-int TXaudioPlayer::SetOutputPorts(qint32 ports) { return library_.send_I(decoderPlayer_, XA_MSG_SET_OUTPUT_PORTS, ports); }
+int TXaudioPlayer::SetOutputPorts(qint32 ports) {
+    return library_.send_I(decoderPlayer_, XA_MSG_SET_OUTPUT_PORTS, ports);
+}
 int TXaudioPlayer::GetOutputPorts() { return library_.send_N(decoderPlayer_, XA_MSG_GET_OUTPUT_PORTS); }
 int TXaudioPlayer::SetCodecQuality(quint8 quality) {
     return library_.send_I(decoderPlayer_, XA_MSG_SET_CODEC_QUALITY, quality);
@@ -249,7 +251,9 @@ int TXaudioPlayer::SetNotificationMask(quint32 mask) {
     return library_.send_I(decoderPlayer_, XA_MSG_SET_NOTIFICATION_MASK, qint32(mask));
 }
 int TXaudioPlayer::GetNotificationMask() { return library_.send_N(decoderPlayer_, XA_MSG_GET_NOTIFICATION_MASK); }
-int TXaudioPlayer::SetDebugLevel(qint32 level) { return library_.send_I(decoderPlayer_, XA_MSG_SET_DEBUG_LEVEL, level); }
+int TXaudioPlayer::SetDebugLevel(qint32 level) {
+    return library_.send_I(decoderPlayer_, XA_MSG_SET_DEBUG_LEVEL, level);
+}
 int TXaudioPlayer::GetDebugLevel() { return library_.send_N(decoderPlayer_, XA_MSG_GET_DEBUG_LEVEL); }
 
 // ---- notices ---------------------------------------------------------------------
@@ -332,7 +336,9 @@ void TXaudioPlayer::Dispatch(XA_Message& message) {
         emit OnNotifyInputDeviceInfo(d.device_info.module_id, d.device_info.index, d.device_info.flags,
                                      Text(d.device_info.name), Text(d.device_info.description));
         break;
-    case XA_MSG_NOTIFY_INPUT_FILTER_INFO: emit OnNotifyInputFilterInfo(d.filter_info.id, Text(d.filter_info.name)); break;
+    case XA_MSG_NOTIFY_INPUT_FILTER_INFO:
+        emit OnNotifyInputFilterInfo(d.filter_info.id, Text(d.filter_info.name));
+        break;
     case XA_MSG_NOTIFY_OUTPUT_STATE: emit OnNotifyOutputState(d.state); break;
     case XA_MSG_NOTIFY_OUTPUT_NAME: emit OnNotifyOutputName(Text(d.name)); break;
     case XA_MSG_NOTIFY_OUTPUT_CAPS: emit OnNotifyOutputCaps(d.caps); break;

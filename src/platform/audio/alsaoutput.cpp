@@ -155,7 +155,8 @@ private:
             const TClock::duration left = deadline - TClock::now();
             if (left <= TClock::duration::zero()) return false;
             const auto leftMs = std::chrono::ceil<std::chrono::milliseconds>(left).count();
-            const int ready = poll(fds.data(), nfds_t(1 + std::max(deviceFds, 0)), int(std::min<long long>(leftMs, 1 << 30)));
+            const int ready = poll(fds.data(), nfds_t(1 + std::max(deviceFds, 0)),
+                                   int(std::min<long long>(leftMs, 1 << 30)));
             if (ready < 0 && errno != EINTR) return false;
             if (fds[0].revents & POLLIN) {
                 ClearInterrupt();

@@ -147,7 +147,8 @@ bool TWavWriter::WriteHeader() {
     PutLittleEndian<2>(&header[34], 16);
     std::memcpy(&header[36], "data", 4);
     PutLittleEndian<4>(&header[40], data);
-    return std::fseek(file_, 0, SEEK_SET) == 0 && std::fwrite(header.data(), 1, header.size(), file_) == header.size() &&
+    return std::fseek(file_, 0, SEEK_SET) == 0 &&
+           std::fwrite(header.data(), 1, header.size(), file_) == header.size() &&
            std::fseek(file_, 0, SEEK_END) == 0;
 }
 

@@ -144,7 +144,9 @@ void TDecoderEngine::HandleSetting(const TControlMessage& m) {
         PostNumber(XA_MSG_NOTIFY_OUTPUT_MODULE, value);
         return;
     }
-    case XA_MSG_GET_OUTPUT_MODULE: PostNumber(XA_MSG_NOTIFY_OUTPUT_MODULE, uint32_t(OutputModuleId(outputSetting_))); return;
+    case XA_MSG_GET_OUTPUT_MODULE:
+        PostNumber(XA_MSG_NOTIFY_OUTPUT_MODULE, uint32_t(OutputModuleId(outputSetting_)));
+        return;
     case XA_MSG_SET_OUTPUT_NAME: outputSetting_ = m.texts[0]; [[fallthrough]];
     case XA_MSG_GET_OUTPUT_NAME: PostText(XA_MSG_NOTIFY_OUTPUT_NAME, outputSetting_, 0); return;
     case XA_MSG_GET_INPUT_NAME: PostText(XA_MSG_NOTIFY_INPUT_NAME, inputName_, 0); return;

@@ -66,7 +66,9 @@ int player_get_priority(XA_Player* player) {
 
 int control_message_send_N(XA_Player* player, int code) { return Send(player, TControlMessage(code)); }
 
-int control_message_send_I(XA_Player* player, int code, int32_t value) { return Send(player, TControlMessage(code, value)); }
+int control_message_send_I(XA_Player* player, int code, int32_t value) {
+    return Send(player, TControlMessage(code, value));
+}
 
 int control_message_send_II(XA_Player* player, int code, int32_t value1, int32_t value2) {
     return Send(player, TControlMessage(code, value1, value2));

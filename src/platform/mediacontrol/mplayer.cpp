@@ -380,7 +380,9 @@ private:
 
     int64_t HeardFrames() const { return origin_ + std::max<int64_t>(0, written_ - output_->Delay()); }
 
-    uint32_t MsOf(int64_t frames) const { return uint32_t(std::min<int64_t>(lengthMs_, (frames * 1000 + rate_ / 2) / rate_)); }
+    uint32_t MsOf(int64_t frames) const {
+        return uint32_t(std::min<int64_t>(lengthMs_, (frames * 1000 + rate_ / 2) / rate_));
+    }
 
     const std::string outputSetting_;
     // Set by Open and Close while no engine thread runs.
