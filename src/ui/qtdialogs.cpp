@@ -5,16 +5,26 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
+
+namespace {
+
+// Some messages break their lines with a lone carriage return, which a Qt
+// label would run together.
+QString Shown(QString text) { return text.replace(QRegularExpression("\r(?!\n)"), "\n"); }
+
+}  // namespace
 
 void TQtDialogs::Error(QWidget* parent, const QString& text) {
-    QMessageBox box(QMessageBox::Critical, QGuiApplication::applicationDisplayName(), text, QMessageBox::Ok, parent);
+    QMessageBox box(QMessageBox::Critical, QGuiApplication::applicationDisplayName(), Shown(text), QMessageBox::Ok,
+                    parent);
     // Qt's own texts stay English without a translator loaded.
     box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
     box.exec();
 }
 
 bool TQtDialogs::Confirm(QWidget* parent, const QString& text) {
-    QMessageBox box(QMessageBox::Warning, QGuiApplication::applicationDisplayName(), text,
+    QMessageBox box(QMessageBox::Warning, QGuiApplication::applicationDisplayName(), Shown(text),
                     QMessageBox::Yes | QMessageBox::No, parent);
     box.button(QMessageBox::Yes)->setText(QStringLiteral("是"));
     box.button(QMessageBox::No)->setText(QStringLiteral("否"));

@@ -159,3 +159,18 @@ TEST(QtDialogs, ConfirmWarnsWithYesAndNoAndNoAsTheDefault) {
     buttons.sort();
     EXPECT_EQ(buttons, (QStringList{"否", "是"}));
 }
+
+TEST(QtDialogs, ErrorBreaksLinesAtCarriageReturns) {
+    QString shown;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        answer.stop();
+        shown = box->text();
+        box->button(QMessageBox::Ok)->click();
+    });
+    answer.start(10);
+    TQtDialogs().Error(nullptr, "Xaudio DLL API Mismatch\rExpected 3,2\rGot 4,1\r\nend");
+    EXPECT_EQ(shown, "Xaudio DLL API Mismatch\nExpected 3,2\nGot 4,1\r\nend");
+}
