@@ -20,7 +20,7 @@ QString LowerExtension(const QString& fileName) {
     return dot > slash ? fileName.mid(dot).toLower() : QString();
 }
 
-}  // namespace
+} // namespace
 
 TXaudioPlayer::TXaudioPlayer(TDialogs& dialogs, QObject* parent, std::unique_ptr<TMediaControl> mediaControl,
                              const XA_Library& library)

@@ -13,7 +13,7 @@ namespace {
 // label would run together.
 QString Shown(QString text) { return text.replace(QRegularExpression("\r(?!\n)"), "\n"); }
 
-}  // namespace
+} // namespace
 
 void TQtDialogs::Error(QWidget* parent, const QString& text) {
     QMessageBox box(QMessageBox::Critical, QGuiApplication::applicationDisplayName(), Shown(text), QMessageBox::Ok,

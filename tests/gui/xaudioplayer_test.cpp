@@ -328,4 +328,4 @@ TEST(PlayerComponentWithDecoder, PlaysAnMpegFileToItsEnd) {
     EXPECT_TRUE(dialogs.requests.isEmpty());
 }
 
-}  // namespace
+} // namespace

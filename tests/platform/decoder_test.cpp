@@ -340,4 +340,4 @@ TEST_F(Decoder, RequestsAreAnswered) {
     EXPECT_EQ(xaudio_get_api_version(2), 0x030200);
 }
 
-}  // namespace
+} // namespace

@@ -258,4 +258,4 @@ TEST_F(MPlayerTest, OpeningAnotherFileStopsTheFirst) {
     player.Play();
 }
 
-}  // namespace
+} // namespace

@@ -71,7 +71,7 @@ struct TEncoding {
     }
 };
 
-}  // namespace
+} // namespace
 
 bool Encode(const std::string& path, const std::string& format, const std::vector<int16_t>& samples, int rate,
             int bitrate, std::string& error) {
@@ -174,4 +174,4 @@ bool Encode(const std::string& path, const std::string& format, const std::vecto
     return true;
 }
 
-}  // namespace audiogen
+} // namespace audiogen

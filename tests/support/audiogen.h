@@ -24,4 +24,4 @@ std::vector<int16_t> Tone(int rate, double seconds, double leftHz, double rightH
 bool Encode(const std::string& path, const std::string& format, const std::vector<int16_t>& samples, int rate,
             int bitrate, std::string& error);
 
-}  // namespace audiogen
+} // namespace audiogen

@@ -20,7 +20,7 @@ void InitialiseLibrary() {
     std::call_once(once, [] { mpg123_init(); });
 }
 
-}  // namespace
+} // namespace
 
 TDecoderEngine::TDecoderEngine(TDecoderPlayer& owner) : owner_(owner) {}
 

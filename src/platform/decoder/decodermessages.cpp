@@ -23,7 +23,7 @@ int OutputModuleId(const std::string& setting) {
     return -1;
 }
 
-}  // namespace
+} // namespace
 
 // ---- messages ------------------------------------------------------------------
 

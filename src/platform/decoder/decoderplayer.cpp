@@ -15,7 +15,7 @@ namespace {
 constexpr int kNiceOfPriority[] = {19, 10, 5, 0, -5, -10, -15};
 constexpr int kNormalPriority = 3;
 
-}  // namespace
+} // namespace
 
 // ---- the player ----------------------------------------------------------------
 

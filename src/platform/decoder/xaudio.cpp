@@ -18,7 +18,7 @@ int Send(XA_Player* player, TControlMessage message) {
 
 std::string Text(const char* text) { return text ? text : ""; }
 
-}  // namespace
+} // namespace
 
 int xaudio_get_api_version(int interfaceNumber) { return interfaceNumber == 2 ? (3 << 16) | (2 << 8) : 0; }
 

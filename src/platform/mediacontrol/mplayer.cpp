@@ -171,7 +171,7 @@ private:
     std::optional<int64_t> skipTo_;  // by timestamp, in frames
 };
 
-}  // namespace
+} // namespace
 
 // The caller's side runs on the user-interface thread and posts requests
 // under mutex_; the thread of the open file carries them out and publishes
