@@ -17,7 +17,53 @@ std::string TBOX::ClassValue(const std::string& sortKey, TMObj& item) {
     return {};
 }
 
+TBOX& TBOX::Top() {
+    TBOX* box = this;
+    while (box->parent_ != nullptr) box = box->parent_;
+    return *box;
+}
+
+const TBOX& TBOX::Top() const { return const_cast<TBOX*>(this)->Top(); }
+
+void TBOX::Count(const TMObj* item, int delta) {
+    auto& occurrences = Top().occurrences_;
+    if (delta > 0) {
+        occurrences[item] += static_cast<uint32_t>(delta);
+        return;
+    }
+    const auto found = occurrences.find(item);
+    if (found == occurrences.end()) return;
+    if (found->second <= static_cast<uint32_t>(-delta)) {
+        occurrences.erase(found);
+    } else {
+        found->second -= static_cast<uint32_t>(-delta);
+    }
+}
+
+uint32_t TBOX::Occurrences(const TMObj* item) const {
+    const auto& occurrences = Top().occurrences_;
+    const auto found = occurrences.find(item);
+    return found == occurrences.end() ? 0 : found->second;
+}
+
+bool TBOX::SetName(std::string name) {
+    if (name == name_) return true;
+    if (parent_ != nullptr) {
+        auto& siblings = parent_->childByName_;
+        if (siblings.count(name) != 0) return false;
+        siblings.erase(name_);
+        siblings.emplace(name, this);
+    }
+    name_ = std::move(name);
+    return true;
+}
+
 void TBOX::AddItem(TMObj* item) {
+    Count(item, 1);
+    File(item);
+}
+
+void TBOX::File(TMObj* item) {
     TBOX* box = this;
     for (;;) {
         std::string value = ClassValue(box->sortKey_, *item);
@@ -29,6 +75,7 @@ void TBOX::AddItem(TMObj* item) {
         }
         auto child = std::make_unique<TBOX>();
         child->name_ = value;
+        child->parent_ = box;
         TBOX* created = child.get();
         box->childByName_.emplace(std::move(value), created);
         box->children_.push_back(std::move(child));
@@ -44,12 +91,42 @@ void TBOX::SetSortKey(const std::string& key) {
     childByName_.clear();
     std::vector<TMObj*> items;
     items.swap(items_);
-    for (TMObj* item : items) AddItem(item);
+    // The items stay in the tree, so their counts stay as they are.
+    for (TMObj* item : items) File(item);
 }
 
 void TBOX::RemoveItem(const TMObj* item) {
-    const auto found = std::find(items_.begin(), items_.end(), item);
-    if (found != items_.end()) items_.erase(found);
+    // An item that occurs once in the whole tree is found from the end as
+    // well, and a box emptied from its last item to its first is then never
+    // searched.
+    if (Occurrences(item) == 1) {
+        const auto found = std::find(items_.rbegin(), items_.rend(), item);
+        if (found == items_.rend()) return;
+        items_.erase(std::next(found).base());
+    } else {
+        const auto found = std::find(items_.begin(), items_.end(), item);
+        if (found == items_.end()) return;
+        items_.erase(found);
+    }
+    Count(item, -1);
+}
+
+void TBOX::RemoveItems(const std::vector<const TMObj*>& items) {
+    std::unordered_map<const TMObj*, uint32_t> pending;
+    for (const TMObj* item : items) ++pending[item];
+    const auto kept = std::remove_if(items_.begin(), items_.end(), [&](const TMObj* item) {
+        const auto found = pending.find(item);
+        if (found == pending.end() || found->second == 0) return false;
+        --found->second;
+        Count(item, -1);
+        return true;
+    });
+    items_.erase(kept, items_.end());
+}
+
+void TBOX::ClearItems() {
+    for (const TMObj* item : items_) Count(item, -1);
+    items_.clear();
 }
 
 TMObj* TBOX::GetItem(int index) const {
@@ -72,6 +149,8 @@ int TBOX::CollectItems(std::vector<TMObj*>& list) const {
 }
 
 bool TBOX::Contains(const TMObj* item) const {
+    if (Occurrences(item) == 0) return false;
+    if (parent_ == nullptr) return true;
     if (std::find(items_.begin(), items_.end(), item) != items_.end()) return true;
     return std::any_of(children_.begin(), children_.end(), [item](const auto& child) { return child->Contains(item); });
 }
@@ -81,14 +160,19 @@ void TBOX::Empty() {
     for (const auto& child : children_) child->Empty();
     children_.clear();
     childByName_.clear();
+    occurrences_.clear();
 }
 
 std::unique_ptr<TBOX> TBOX::RemoveChild(TBOX* child) {
     const auto found = std::find_if(children_.begin(), children_.end(), [child](const auto& c) { return c.get() == child; });
     if (found == children_.end()) return nullptr;
+    std::vector<TMObj*> leaving;
+    child->CollectItems(leaving);
+    for (const TMObj* item : leaving) Count(item, -1);
     std::unique_ptr<TBOX> detached = std::move(*found);
     children_.erase(found);
     childByName_.erase(detached->name_);
+    detached->parent_ = nullptr;
     detached->Empty();
     return detached;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -14,6 +15,10 @@ class TMObj;
 // item's value, creating the child when it is missing; an item without a
 // value, and every item of a box of any other key ("not sort"), stays in the
 // box's own list. Items belong to the library; boxes only refer to them.
+//
+// A box knows its parent, so that a renamed child stays findable under its
+// new name only, and the top box of a tree counts how often each item occurs
+// anywhere below it, so that membership is one lookup.
 class TBOX {
 public:
     explicit TBOX(std::string sortKey = "not sort");
@@ -21,16 +26,21 @@ public:
     TBOX& operator=(const TBOX&) = delete;
 
     const std::string& GetName() const { return name_; }
-    void SetName(std::string name) { name_ = std::move(name); }
+    // False, and the name unchanged, when the parent already has another
+    // child of that name: a box never has two children of one name.
+    bool SetName(std::string name);
     const std::string& GetSortKey() const { return sortKey_; }
     // Stores the key and rebuilds the whole subtree by it from the items it
     // holds; "not sort" flattens the subtree into the box's own list.
     void SetSortKey(const std::string& key);
 
     void AddItem(TMObj* item);
-    // From this box's own list only; nothing when it is not there.
+    // From this box's own list only (its first occurrence); nothing when it is
+    // not there.
     void RemoveItem(const TMObj* item);
-    void ClearItems() { items_.clear(); }
+    // As RemoveItem of each entry in turn, in one pass over the own list.
+    void RemoveItems(const std::vector<const TMObj*>& items);
+    void ClearItems();
 
     int ItemCount() const { return static_cast<int>(items_.size()); }
     TMObj* GetItem(int index) const;
@@ -38,6 +48,7 @@ public:
     TBOX* GetChild(int index) const;
     // The child of exactly that name, or none.
     TBOX* FindChild(std::string_view name) const;
+    TBOX* Parent() const { return parent_; }
 
     // Appends every item of the subtree, each box's children before its own
     // items; returns the list's new length.
@@ -55,11 +66,20 @@ public:
     static std::string ClassValue(const std::string& sortKey, TMObj& item);
 
 private:
+    // Classifies an item into the subtree without counting it again.
+    void File(TMObj* item);
     void Empty();
+    TBOX& Top();
+    const TBOX& Top() const;
+    void Count(const TMObj* item, int delta);
+    uint32_t Occurrences(const TMObj* item) const;
 
     std::vector<TMObj*> items_;
     std::vector<std::unique_ptr<TBOX>> children_;
     std::unordered_map<std::string, TBOX*> childByName_;
     std::string name_;
     std::string sortKey_;
+    TBOX* parent_ = nullptr;
+    // Kept by the top box only: how often each item occurs in its tree.
+    std::unordered_map<const TMObj*, uint32_t> occurrences_;
 };

@@ -2,6 +2,10 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <ctime>
+#include <fstream>
+#include <sstream>
+#include <string>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -88,4 +92,59 @@ bool ReplaceFileContents(const std::string& path, std::string_view contents) {
     const std::size_t slash = path.rfind('/');
     SyncFolder(slash == std::string::npos ? "." : path.substr(0, slash + 1));
     return true;
+}
+
+bool PathExists(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0;
+}
+
+bool MoveAside(const std::string& path, const std::string& newPath) {
+    if (std::rename(path.c_str(), newPath.c_str()) != 0) return false;
+    const std::size_t slash = newPath.rfind('/');
+    SyncFolder(slash == std::string::npos ? "." : newPath.substr(0, slash + 1));
+    return true;
+}
+
+struct timespec ProcessStartTime() {
+    static const struct timespec start = [] {
+        // The start in clock ticks after boot (the 22nd field, after the
+        // command name in parentheses), and the boot time.
+        struct timespec now {};
+        clock_gettime(CLOCK_REALTIME, &now);
+        std::ifstream stat("/proc/self/stat");
+        std::string line;
+        std::getline(stat, line);
+        const std::size_t close = line.rfind(')');
+        if (close == std::string::npos) return now;
+        std::istringstream fields(line.substr(close + 2));
+        std::string field;
+        for (int i = 3; i < 22 && fields >> field;) ++i;
+        unsigned long long ticks = 0;
+        if (!(fields >> ticks)) return now;
+        std::ifstream boot("/proc/stat");
+        long long bootTime = 0;
+        for (std::string key; boot >> key;) {
+            if (key == "btime") {
+                boot >> bootTime;
+                break;
+            }
+        }
+        const long hz = sysconf(_SC_CLK_TCK);
+        if (bootTime <= 0 || hz <= 0) return now;
+        struct timespec started {};
+        started.tv_sec = static_cast<time_t>(bootTime + static_cast<long long>(ticks / static_cast<unsigned long long>(hz)));
+        started.tv_nsec = static_cast<long>((ticks % static_cast<unsigned long long>(hz)) * 1000000000ULL /
+                                            static_cast<unsigned long long>(hz));
+        return started;
+    }();
+    return start;
+}
+
+void RemoveOwnLeftover(const std::string& path) {
+    struct stat st {};
+    if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
+    const struct timespec start = ProcessStartTime();
+    if (st.st_mtim.tv_sec < start.tv_sec || (st.st_mtim.tv_sec == start.tv_sec && st.st_mtim.tv_nsec < start.tv_nsec))
+        unlink(path.c_str());
 }

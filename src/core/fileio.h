@@ -1,5 +1,6 @@
 #pragma once
 
+#include <ctime>
 #include <string>
 #include <string_view>
 
@@ -37,3 +38,18 @@ bool WriteAll(int fd, std::string_view data);
 
 // Writes a whole file (created or emptied first); false on any failure.
 bool WriteWholeFile(const std::string& path, std::string_view contents);
+
+// Whether anything (a file, a folder, a dangling link) has that name.
+bool PathExists(const std::string& path);
+
+// Renames a file out of the way, replacing an older file of the new name,
+// and flushes the folder; false when it could not be moved.
+bool MoveAside(const std::string& path, const std::string& newPath);
+
+// When the process started, as a time of the file system's clock.
+struct timespec ProcessStartTime();
+
+// Removes a temporary file of ours that a killed run left behind: a regular
+// file last changed before this process started. A file of that name that a
+// running process is still writing is newer and stays.
+void RemoveOwnLeftover(const std::string& path);

@@ -1,15 +1,35 @@
 #include "core/library.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "core/database.h"
 #include "core/fileio.h"
 #include "core/paths.h"
 #include "core/plugins.h"
 #include "core/treetext.h"
-#include "media/mobj.h"
 
 TDatabaseVersionError::TDatabaseVersionError() : std::runtime_error(kDatabaseVersionError) {}
+
+namespace {
+
+// One database file as read: mapped, and parsed as far as it is sound.
+struct TDatabaseRead {
+    TMappedFile file;
+    bool exists = false;
+    bool opened = false;
+    TDatabaseImage image;
+
+    void Read(const std::string& path) {
+        exists = PathExists(path);
+        opened = exists && file.Open(path);
+        if (opened) image = ParseDatabase(file.Bytes());
+    }
+    bool Usable() const { return opened && !image.rejected; }
+    bool Whole() const { return Usable() && image.damage.empty(); }
+};
+
+} // namespace
 
 TTUNECRATE::TTUNECRATE(const TPlugIns& registry, std::string databaseFile, std::string backupFile)
     : registry_(registry), databaseFile_(std::move(databaseFile)), backupFile_(std::move(backupFile)) {
@@ -23,7 +43,7 @@ TTUNECRATE::TTUNECRATE(const TPlugIns& registry, std::string databaseFile, std::
 TTUNECRATE::~TTUNECRATE() { Save(); }
 
 TMObj* TTUNECRATE::GetItem(int index) const {
-    return index >= 0 && index < Count() ? items_[static_cast<std::size_t>(index)].get() : nullptr;
+    return index >= 0 && index < Count() ? items_[static_cast<std::size_t>(index)].item.get() : nullptr;
 }
 
 TMObj* TTUNECRATE::FindByFileName(const std::string& fileName) const {
@@ -31,35 +51,82 @@ TMObj* TTUNECRATE::FindByFileName(const std::string& fileName) const {
     return found == byFileName_.end() ? nullptr : found->second;
 }
 
-void TTUNECRATE::Adopt(std::unique_ptr<TMObj> item) {
-    byFileName_.try_emplace(item->GetFileName(), item.get());
-    AllItemsBox.AddItem(item.get());
-    items_.push_back(std::move(item));
+void TTUNECRATE::Index(TMObj* item, const std::string& name) {
+    const auto [first, inserted] = byFileName_.try_emplace(name, item);
+    if (inserted) return;
+    if (first->second->ListOrder() > item->ListOrder()) std::swap(first->second, item);
+    shadowed_.emplace(name, item);
+}
+
+void TTUNECRATE::Unindex(TMObj* item, const std::string& name) {
+    const auto first = byFileName_.find(name);
+    if (first == byFileName_.end()) return;
+    const auto [begin, end] = shadowed_.equal_range(name);
+    if (first->second != item) {
+        const auto found = std::find_if(begin, end, [item](const auto& entry) { return entry.second == item; });
+        if (found != end) shadowed_.erase(found);
+        return;
+    }
+    if (begin == end) {
+        byFileName_.erase(first);
+        return;
+    }
+    // The next item of that name in list order is found from now on.
+    const auto next = std::min_element(
+        begin, end, [](const auto& a, const auto& b) { return a.second->ListOrder() < b.second->ListOrder(); });
+    first->second = next->second;
+    shadowed_.erase(next);
+}
+
+void TTUNECRATE::FileNameChanged(TMObj& item, const std::string& oldName) {
+    Unindex(&item, oldName);
+    Index(&item, item.GetFileName());
+}
+
+void TTUNECRATE::Adopt(std::unique_ptr<TMObj> item, const std::string& type) {
+    auto known = std::find(types_.begin(), types_.end(), type);
+    if (known == types_.end()) known = types_.insert(types_.end(), type);
+    TMObj* const adopted = item.get();
+    adopted->SetListing(this, ++lastOrder_);
+    Index(adopted, adopted->GetFileName());
+    AllItemsBox.AddItem(adopted);
+    items_.push_back({std::move(item), static_cast<uint32_t>(known - types_.begin())});
 }
 
 void TTUNECRATE::AddFile(const std::string& fileName) {
     if (FindByFileName(fileName) != nullptr) return;
-    std::unique_ptr<TMObj> item = registry_.CreateItemFor(FileExtension(fileName));
+    const std::string type = FileExtension(fileName);
+    std::unique_ptr<TMObj> item = registry_.CreateItemFor(type);
     if (!item) return;
     item->LoadFromFile(fileName);
-    if (item->IsValid()) Adopt(std::move(item));
+    if (item->IsValid()) Adopt(std::move(item), type);
 }
 
-std::unique_ptr<TMObj> TTUNECRATE::RemoveItem(TMObj* item) {
-    const auto found = std::find_if(items_.begin(), items_.end(), [item](const auto& owned) { return owned.get() == item; });
-    if (found == items_.end()) return nullptr;
-    std::unique_ptr<TMObj> removed = std::move(*found);
+void TTUNECRATE::Retire(TEntry& entry) {
+    TMObj* const item = entry.item.get();
+    Unindex(item, item->GetFileName());
+    item->SetListing(nullptr, 0);
+    retired_.push_back(std::move(entry.item));
+}
+
+bool TTUNECRATE::RemoveItem(TMObj* item) {
+    if (item == nullptr || item->ListOrder() == 0) return false;
+    const auto found = std::lower_bound(items_.begin(), items_.end(), item->ListOrder(),
+                                        [](const TEntry& entry, uint64_t order) { return entry.item->ListOrder() < order; });
+    if (found == items_.end() || found->item.get() != item) return false;
+    Retire(*found);
     items_.erase(found);
-    const std::string name = removed->GetFileName();
-    const auto indexed = byFileName_.find(name);
-    if (indexed != byFileName_.end() && indexed->second == item) {
-        // Another item of the same name, if any, is found from now on.
-        byFileName_.erase(indexed);
-        const auto next = std::find_if(items_.begin(), items_.end(),
-                                       [&name](const auto& owned) { return owned->GetFileName() == name; });
-        if (next != items_.end()) byFileName_.emplace(name, next->get());
-    }
-    return removed;
+    return true;
+}
+
+void TTUNECRATE::RemoveItems(const std::vector<TMObj*>& items) {
+    const std::unordered_set<const TMObj*> leaving(items.begin(), items.end());
+    const auto kept = std::remove_if(items_.begin(), items_.end(), [&](TEntry& entry) {
+        if (leaving.count(entry.item.get()) == 0) return false;
+        Retire(entry);
+        return true;
+    });
+    items_.erase(kept, items_.end());
 }
 
 void TTUNECRATE::RestoreEntries(const std::vector<TDatabaseImage::Pair>& entries, TBOX& box) {
@@ -70,19 +137,56 @@ void TTUNECRATE::RestoreEntries(const std::vector<TDatabaseImage::Pair>& entries
 }
 
 void TTUNECRATE::Load() {
-    TMappedFile file;
-    if (!file.Open(databaseFile_)) return;
-    const TDatabaseImage image = ParseDatabase(file.Bytes());
-    if (image.rejected) throw TDatabaseVersionError();
+    RemoveOwnLeftover(databaseFile_ + ".new");
+    RemoveOwnLeftover(backupFile_ + ".new");
+    TDatabaseRead database;
+    database.Read(databaseFile_);
+    if (database.opened && database.image.rejected) throw TDatabaseVersionError();
+    if (database.Whole()) {
+        Apply(database.image);
+        return;
+    }
+    TDatabaseRead backup;
+    backup.Read(backupFile_);
+    if (!database.exists && !backup.exists) return;
+    // The save writes the backup whole before it replaces the database, so
+    // after a crash in between the backup is the good one.
+    if (backup.Whole()) {
+        Apply(backup.image);
+        report_.restoredFromBackup = true;
+        return;
+    }
+    const bool backupBetter =
+        backup.Usable() && (!database.Usable() || backup.image.records.size() > database.image.records.size());
+    const TDatabaseRead& better = backupBetter ? backup : database;
+    if (better.Usable()) Apply(better.image);
+    report_.damaged = true;
+    report_.itemsRead = Count();
+    report_.damage = better.opened ? better.image.damage : "the file cannot be opened";
+    // Nothing is written over a damaged file: it is kept for whoever can
+    // repair it.
+    for (const auto* read : {&database, &backup}) {
+        if (!read->exists || read->Whole()) continue;
+        const std::string& path = read == &database ? databaseFile_ : backupFile_;
+        if (MoveAside(path, path + ".damaged")) {
+            report_.keptAs.push_back(path + ".damaged");
+        } else {
+            report_.notMoved = path;
+        }
+    }
+}
+
+void TTUNECRATE::Apply(const TDatabaseImage& image) {
     version_ = image.version;
     reservedA_ = image.reservedA;
     reservedB_ = image.reservedB;
     items_.reserve(image.records.size());
     for (const auto& [type, text] : image.records) {
-        std::unique_ptr<TMObj> item = registry_.CreateItemFor(std::string(type));
+        const std::string kind(type);
+        std::unique_ptr<TMObj> item = registry_.CreateItemFor(kind);
         if (!item) continue;
         item->LoadFromText(text);
-        if (item->IsValid()) Adopt(std::move(item));
+        if (item->IsValid()) Adopt(std::move(item), kind);
     }
     RestoreEntries(image.favourites, FavouritesBox);
     RestoreEntries(image.playlist, PlaylistBox);
@@ -92,20 +196,33 @@ void TTUNECRATE::Load() {
     for (std::size_t i = 0; i < image.trees.size(); ++i) ApplyTreeText(*boxes[i], image.trees[i]);
 }
 
+namespace {
+
+// What a list entry needs to be read again: a record text and a file name,
+// neither of them empty (an empty string ends the reading of the file).
+bool Storable(const TMObj& item) { return item.IsValid() && !item.GetFileName().empty(); }
+
+} // namespace
+
 bool TTUNECRATE::Save() {
+    if (!report_.notMoved.empty()) return false;
     TDatabaseWriter out;
     version_ = kDatabaseVersion;
     out.Integer(version_);
     out.String(reservedA_);
     out.String(reservedB_);
-    out.Integer(Count());
-    for (const auto& item : items_) {
-        out.String(item->GetFileType());
-        out.String(item->GetText());
+    const auto records = std::count_if(items_.begin(), items_.end(), [](const TEntry& entry) { return entry.item->IsValid(); });
+    out.Integer(static_cast<int32_t>(records));
+    for (const TEntry& entry : items_) {
+        if (!entry.item->IsValid()) continue;
+        out.String(types_[entry.type]);
+        out.String(entry.item->GetText());
     }
     for (const TBOX* box : {&FavouritesBox, &PlaylistBox, &NowPlayingBox}) {
         std::vector<TMObj*> entries;
         box->CollectItems(entries);
+        entries.erase(std::remove_if(entries.begin(), entries.end(), [](const TMObj* item) { return !Storable(*item); }),
+                      entries.end());
         out.Integer(static_cast<int32_t>(entries.size()));
         for (const TMObj* item : entries) {
             out.String(item->GetFileType());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -7,9 +8,10 @@
 #include <vector>
 
 #include "core/box.h"
+#include "media/mobj.h"
 
-class TMObj;
 class TPlugIns;
+struct TDatabaseImage;
 
 // A database whose version the program cannot read.
 class TDatabaseVersionError : public std::runtime_error {
@@ -17,13 +19,30 @@ public:
     TDatabaseVersionError();
 };
 
+// How the database was read, for the window to tell the user.
+struct TLibraryLoadReport {
+    // "tune.crate" could not be read whole, and "tune.bak" could: the library
+    // is the backup's.
+    bool restoredFromBackup = false;
+    // Neither file could be read whole: the library holds what the better one
+    // gave, and the damaged files were moved aside before anything was written.
+    bool damaged = false;
+    int itemsRead = 0;
+    std::string damage;              // where reading stopped
+    std::vector<std::string> keptAs; // the damaged files, under their new names
+    // A damaged file that could not be moved aside: the library is then not
+    // saved over it.
+    std::string notMoved;
+};
+
 // The library: every media item, owned, and the four standard boxes at the
 // roots of the tree. It is read from the database file when it is made and
 // written back when it is destroyed.
-class TTUNECRATE {
+class TTUNECRATE : private TFileNameWatcher {
 public:
-    // Reads databaseFile; a missing file gives an empty library. Throws
-    // TDatabaseVersionError for a version it cannot read, and then writes nothing.
+    // Reads databaseFile, or the backup when the database cannot be read whole;
+    // neither file gives an empty library. Throws TDatabaseVersionError for a
+    // version it cannot read, and then writes nothing.
     TTUNECRATE(const TPlugIns& registry, std::string databaseFile, std::string backupFile);
     ~TTUNECRATE();
     TTUNECRATE(const TTUNECRATE&) = delete;
@@ -38,8 +57,13 @@ public:
 
     // Adds one audio file unless the library holds its exact name already.
     void AddFile(const std::string& fileName);
-    // Takes the item out of the item list (not out of boxes); the caller owns it then.
-    std::unique_ptr<TMObj> RemoveItem(TMObj* item);
+    // Takes the item out of the item list (not out of boxes) and out of the
+    // file-name index. The library keeps it alive until it is destroyed, since
+    // boxes may still show it; it is no longer saved. False when the item is
+    // not in the list.
+    bool RemoveItem(TMObj* item);
+    // As RemoveItem of each, in one pass over the list.
+    void RemoveItems(const std::vector<TMObj*>& items);
     int Count() const { return static_cast<int>(items_.size()); }
     TMObj* GetItem(int index) const;
     // The first item, in list order, of exactly that file name.
@@ -49,6 +73,7 @@ public:
     int Version() const { return version_; }
     const std::string& ReservedA() const { return reservedA_; }
     const std::string& ReservedB() const { return reservedB_; }
+    const TLibraryLoadReport& LoadReport() const { return report_; }
 
     // Writes "tune.bak", flushed to disk, then replaces the database file
     // with the same bytes in one rename. A failed save leaves the database
@@ -56,16 +81,32 @@ public:
     bool Save();
 
 private:
+    struct TEntry {
+        std::unique_ptr<TMObj> item;
+        uint32_t type; // into types_: the record type the item was made for
+    };
+
     void Load();
-    void Adopt(std::unique_ptr<TMObj> item);
+    void Apply(const TDatabaseImage& image);
+    void Adopt(std::unique_ptr<TMObj> item, const std::string& type);
+    void Retire(TEntry& entry);
+    void Index(TMObj* item, const std::string& name);
+    void Unindex(TMObj* item, const std::string& name);
+    void FileNameChanged(TMObj& item, const std::string& oldName) override;
     void RestoreEntries(const std::vector<std::pair<std::string_view, std::string_view>>& entries, TBOX& box);
 
     const TPlugIns& registry_;
     std::string databaseFile_;
     std::string backupFile_;
-    std::vector<std::unique_ptr<TMObj>> items_;
+    std::vector<TEntry> items_; // in list order, so by ListOrder too
+    std::vector<std::string> types_;
+    // The first item of each name; the others of a name wait in shadowed_.
     std::unordered_map<std::string, TMObj*> byFileName_;
+    std::unordered_multimap<std::string, TMObj*> shadowed_;
+    std::vector<std::unique_ptr<TMObj>> retired_;
+    uint64_t lastOrder_ = 0;
     int version_ = 0;
     std::string reservedA_;
     std::string reservedB_;
+    TLibraryLoadReport report_;
 };

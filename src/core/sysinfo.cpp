@@ -19,6 +19,7 @@ bool ParseInt32(std::string_view text, int32_t& value) {
 }
 
 TSysInfo::TSysInfo(std::string dataFolder) : folder_(std::move(dataFolder)) {
+    RemoveOwnLeftover(SettingsFileName() + ".new");
     std::string text;
     if (ReadWholeFile(SettingsFileName(), text)) lines_.SetText(text);
 }

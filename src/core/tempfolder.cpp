@@ -13,5 +13,5 @@ TTemporaryFolder::TTemporaryFolder(const std::string& prefix) {
 
 TTemporaryFolder::~TTemporaryFolder() {
     std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+    if (!path_.empty() && !kept_) std::filesystem::remove_all(path_, ignored);
 }

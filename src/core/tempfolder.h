@@ -14,7 +14,11 @@ public:
 
     // Ends with "/"; empty when the folder could not be made.
     const std::string& Path() const { return path_; }
+    // Leaves the folder in place when the object goes (it holds something the
+    // user must still get).
+    void Keep() { kept_ = true; }
 
 private:
     std::string path_;
+    bool kept_ = false;
 };

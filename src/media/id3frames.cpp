@@ -71,8 +71,9 @@ bool TId3Layout::ValidId(std::string_view bytes) const {
 TId3v2Frames::TId3v2Frames(TSourceWindow& file) : file_(file), window_(&file) {
     unsigned char h[10] = {};
     const std::string_view head = file_.View(0, 10);
+    if (head.size() < 10) return;
     std::memcpy(h, head.data(), head.size());
-    if (head.size() < 10 || head.substr(0, 3) != "ID3" || h[3] == 0xFF || h[4] == 0xFF ||
+    if (head.substr(0, 3) != "ID3" || h[3] == 0xFF || h[4] == 0xFF ||
         ((h[6] | h[7] | h[8] | h[9]) & 0x80) != 0)
         return;
     present_ = true;
@@ -117,8 +118,9 @@ int64_t TId3v2Frames::End() const {
 }
 
 int64_t TId3v2Frames::ScanStart() const {
-    if (!present_) return 0;
-    return copyWindow_ ? std::min<int64_t>(10 + static_cast<int64_t>(size_), file_.Size()) : pos_;
+    // Never inside the tag: a damaged frame stops the walk early, and a
+    // picture's bytes must not be taken for audio.
+    return std::min<int64_t>(End(), file_.Size());
 }
 
 uint32_t TId3v2Frames::FrameSize(int64_t pos) {

@@ -59,8 +59,8 @@ public:
     int64_t Position() const { return pos_; }
     // Goes on at pos, past the end of the last frame.
     void SkipTo(int64_t pos) { pos_ = pos; }
-    // Where to look for the audio in the file after the walk: where the
-    // frames ended, or the end of a copied tag.
+    // Where to look for the audio in the file: the end of the tag, or of the
+    // file when the tag claims more than it holds.
     int64_t ScanStart() const;
 
     // The body proper of a readable frame: without its prefix, with the

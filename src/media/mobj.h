@@ -6,6 +6,16 @@
 #include <vector>
 
 struct TSkin;
+class TMObj;
+
+// Whoever lists items by file name, told of each change of an item's name.
+class TFileNameWatcher {
+public:
+    virtual void FileNameChanged(TMObj& item, const std::string& oldName) = 0;
+
+protected:
+    ~TFileNameWatcher() = default;
+};
 
 // A media item: one audio file of the library, reached only through these
 // operations. The declaration order is fixed.
@@ -48,4 +58,23 @@ public:
     virtual bool IsValid() const = 0;
     virtual int ShowProperties(const std::string& page, const TSkin* skin) = 0;
     virtual int ShowPicture(const TSkin* skin) = 0;
+
+    // Set by the library that lists the item: the index to tell when the file
+    // name changes, and the item's place in the library's list.
+    void SetListing(TFileNameWatcher* watcher, uint64_t order) {
+        watcher_ = watcher;
+        listOrder_ = order;
+    }
+    uint64_t ListOrder() const { return listOrder_; }
+
+protected:
+    // Called by every operation that may change the file name.
+    void FileNameMayHaveChanged(const std::string& oldName) {
+        if (watcher_ != nullptr && GetFileName() != oldName) watcher_->FileNameChanged(*this, oldName);
+    }
+    bool Listed() const { return watcher_ != nullptr; }
+
+private:
+    TFileNameWatcher* watcher_ = nullptr;
+    uint64_t listOrder_ = 0;
 };

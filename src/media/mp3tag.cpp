@@ -88,38 +88,41 @@ void TMP3Tag::StoreFileFacts(const TFileSource& file) {
 }
 
 int TMP3Tag::LoadFromFile(const std::string& path) {
-    values_.Clear();
-    TFileSource file;
-    if (!file.Open(path)) return -1;
-    values_.Set("filename", path);
-    TTagReader reader(*this, file);
-    reader.ReadID3v2();
-    if (values_.GetView("TAG") != "ID3") reader.ReadID3v1();
-    StoreFileFacts(file);
-    values_.Compact();
-    return 0;
+    return ChangingValues([&] {
+        // An item read before keeps its values while its file cannot be
+        // opened: a drive that is not mounted must not empty the library.
+        TFileSource file;
+        if (!file.Open(path)) return -1;
+        values_.Clear();
+        values_.Set("filename", path);
+        TTagReader reader(*this, file);
+        reader.ReadID3v2();
+        if (values_.GetView("TAG") != "ID3") reader.ReadID3v1();
+        StoreFileFacts(file);
+        values_.Compact();
+        return 0;
+    });
 }
 
 int TMP3Tag::ReloadTags() {
     if (values_.GetView("TAG") != "TAG") {
-        LoadFromFile(GetFileName());
+        if (LoadFromFile(GetFileName()) != 0) return -1;
     } else {
         // The item had only an ID3v1 tag: look at it first, and at the start
         // of the file only when it has gone.
         const std::string path = GetFileName();
-        values_.Clear();
         TFileSource file;
-        if (file.Open(path)) {
-            values_.Set("filename", path);
-            TTagReader reader(*this, file);
-            reader.ReadID3v1();
-            if (values_.GetView("TAG") != "TAG") {
-                reader.ReadID3v2();
-            } else {
-                reader.ScanHeader(0);
-            }
-            StoreFileFacts(file);
+        if (!file.Open(path)) return -1;
+        values_.Clear();
+        values_.Set("filename", path);
+        TTagReader reader(*this, file);
+        reader.ReadID3v1();
+        if (values_.GetView("TAG") != "TAG") {
+            reader.ReadID3v2();
+        } else {
+            reader.ScanHeader(0);
         }
+        StoreFileFacts(file);
     }
     SetModified(false);
     values_.Compact();
@@ -128,7 +131,11 @@ int TMP3Tag::ReloadTags() {
 
 int TMP3Tag::SaveIfModified() {
     if (!IsModified()) return 0;
-    if (!WriteTags(*this)) return -1;
+    switch (WriteTags(*this)) {
+    case TTagWriteResult::Written: break;
+    case TTagWriteResult::NotWritten: return -1;
+    case TTagWriteResult::CopyKept: return -2;
+    }
     values_.Set("TAG", "ID3");
     TFileSource file;
     if (file.Open(GetFileName())) StoreFileFacts(file);

@@ -35,6 +35,8 @@ public:
     int64_t GetFileSize() const override { return NumberValue("TC_SIZE"); }
     std::string GetPictureFileName() const override;
     int LoadFromFile(const std::string& path) override;
+    // 0 written (or nothing to write), -1 not written (the file is as it
+    // was), -2 damaged half way: PendingTagCopy names the complete new file.
     int SaveIfModified() override;
     int ReloadTags() override;
     int ShowProperties(const std::string& page, const TSkin* skin) override;

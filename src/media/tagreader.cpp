@@ -37,6 +37,16 @@ bool HoldsReadableText(std::string_view id) {
     return id[0] == 'W' || id == "COMM" || id == "USLT" || id == "APIC";
 }
 
+// The first count characters of UTF-8 text, never a part of one.
+std::string_view FirstCharacters(std::string_view text, std::size_t count) {
+    std::size_t end = 0;
+    for (; end < text.size() && count > 0; --count) {
+        ++end;
+        while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) ++end;
+    }
+    return text.substr(0, end);
+}
+
 std::string PictureMimeOfFormat(std::string_view format) {
     std::string lower(UpToZero(format));
     for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
@@ -70,6 +80,16 @@ std::vector<TUnreadFrame> TTagReader::CollectUnreadFrames() {
     unread_ = nullptr;
     savePictures_ = true;
     return unread;
+}
+
+std::vector<std::pair<std::string, std::string>> TTagReader::CollectPictureData() {
+    std::vector<std::pair<std::string, std::string>> pictures;
+    pictureData_ = &pictures;
+    savePictures_ = false;
+    ReadID3v2Frames();
+    pictureData_ = nullptr;
+    savePictures_ = true;
+    return pictures;
 }
 
 int64_t TTagReader::ReadID3v2Frames() {
@@ -207,7 +227,7 @@ TTagReader::TextUse TTagReader::ReadTextFrame(std::string_view id, std::string_v
     }
     values.Set(key, text);
     // Version 4 keeps the year in the recording time ("2001-05-03T10:00").
-    if (id == "TDRC" && !values.Has("TYER")) values.Set("TYER", text.substr(0, 4));
+    if (id == "TDRC" && !values.Has("TYER")) values.Set("TYER", FirstCharacters(text, 4));
     return TextUse::kValue;
 }
 
@@ -276,6 +296,12 @@ int64_t TTagReader::ReadPicture(TSourceWindow& tag, int64_t bodyStart, uint32_t 
     const std::string name = PictureFileName(item_.GetFileName(), n, header->mime == "image/png" ? ".png" : ".jpg");
     values.Set(prefix + ".filename", name);
     if (savePictures_) SavePicture(tag, bodyStart + headerLength, dataEnd, name);
+    if (pictureData_ != nullptr) {
+        std::string& data =
+            pictureData_->emplace_back(name, std::string(static_cast<std::size_t>(dataEnd - bodyStart - headerLength), '\0'))
+                .second;
+        data.resize(tag.Source().ReadAt(bodyStart + headerLength, data.data(), data.size()));
+    }
     return dataEnd;
 }
 

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/bytesource.h"
@@ -34,6 +35,9 @@ public:
     // and returns the frames that gave no value, in tag order: those the
     // writer carries over.
     std::vector<TUnreadFrame> CollectUnreadFrames();
+    // The data of every picture the ID3v2 tag holds, by the name of the
+    // picture file ReadID3v2 would write it to; writes no picture files.
+    std::vector<std::pair<std::string, std::string>> CollectPictureData();
     // Reads the last 128 bytes.
     void ReadID3v1();
     // Stores the stream information of the first frame header at or after from.
@@ -69,6 +73,7 @@ private:
     bool commentFromPlainFrame_ = false;
     bool savePictures_ = true;
     std::vector<TUnreadFrame>* unread_ = nullptr;
+    std::vector<std::pair<std::string, std::string>>* pictureData_ = nullptr;
     // The unread frame that is the described comment giving the item's comment so far.
     std::optional<std::size_t> commentSource_;
 };

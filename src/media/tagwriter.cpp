@@ -1,14 +1,20 @@
 #include "media/tagwriter.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <dirent.h>
+#include <mutex>
 #include <fcntl.h>
 #include <map>
+#include <optional>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unordered_set>
 #include <unistd.h>
 #include <utility>
 
@@ -27,6 +33,8 @@ constexpr std::size_t kCopyBlock = 1 << 20;
 constexpr std::size_t kPadding = 10;
 constexpr int64_t kMaxTagSize = 0x0FFFFFFF; // what a sync-safe size holds
 constexpr int kDefaultPictureType = 11;
+// The new file beside the music while it is written.
+constexpr const char* kTempPrefix = ".tcrate-";
 
 // Value names written under another frame identifier.
 constexpr std::pair<std::string_view, std::string_view> kAliases[] = {
@@ -109,7 +117,9 @@ std::string CarriedFrames(const TMP3Tag& item, TFileSource& old, const TValueFra
 
 struct TPicture {
     std::string head; // frame header and the body up to the picture data
-    TFileSource data;
+    TFileSource file;
+    std::string carried; // the data of the old tag, when the picture file has gone
+    int64_t Size() const { return file.IsOpen() ? file.Size() : static_cast<int64_t>(carried.size()); }
 };
 
 int32_t NumberOr(std::string_view text, int32_t fallback) {
@@ -117,17 +127,31 @@ int32_t NumberOr(std::string_view text, int32_t fallback) {
     return ParseInt32(text, number) ? number : fallback;
 }
 
-void AddPictures(const TMP3Tag& item, std::deque<TPicture>& pictures) {
+void AddPictures(const TMP3Tag& item, TFileSource& old, std::deque<TPicture>& pictures) {
     const TValueList& values = item.Values();
     // A count past the number of lines cannot be met by picture keys.
     const auto count = static_cast<int32_t>(
         std::min<int64_t>(NumberOr(values.GetView("APIC.num"), 0), static_cast<int64_t>(values.Count())));
+    std::optional<std::vector<std::pair<std::string, std::string>>> oldPictures;
     for (int32_t n = 0; n < count; ++n) {
         const std::string key = "APIC." + std::to_string(n);
+        const std::string fileName = values.Get(key + ".filename");
         TPicture& picture = pictures.emplace_back();
-        if (!picture.data.Open(item.Environment().DataFolder + values.Get(key + ".filename"))) {
-            pictures.pop_back(); // the file has gone; the keys stay
-            continue;
+        if (!picture.file.Open(item.Environment().DataFolder + fileName)) {
+            // The picture file has gone (the data folder was cleaned or moved):
+            // the cover the audio file holds stays.
+            if (!oldPictures) {
+                TMP3Tag read(item.Environment());
+                read.SetValue("filename", item.GetFileName());
+                oldPictures = TTagReader(read, old).CollectPictureData();
+            }
+            const auto found = std::find_if(oldPictures->begin(), oldPictures->end(),
+                                            [&](const auto& entry) { return entry.first == fileName; });
+            if (found == oldPictures->end()) {
+                pictures.pop_back();
+                continue;
+            }
+            picture.carried = std::move(found->second);
         }
         const std::string description = values.Get(key + ".description");
         int32_t type = NumberOr(values.GetView(key + ".pictype"), kDefaultPictureType);
@@ -137,7 +161,7 @@ void AddPictures(const TMP3Tag& item, std::deque<TPicture>& pictures) {
                                  Encode(encoding, description) + Terminator(encoding);
         // The size counts the whole body, the picture data included (a tag
         // too large for any size is refused as a whole).
-        const int64_t size = static_cast<int64_t>(body.size()) + picture.data.Size();
+        const int64_t size = static_cast<int64_t>(body.size()) + picture.Size();
         picture.head = Version3FrameHeader("APIC", static_cast<uint32_t>(size)) + body;
     }
 }
@@ -182,7 +206,7 @@ struct TNewFile {
     int64_t TagSize() const {
         int64_t size = static_cast<int64_t>(tag.size() + kPadding);
         for (const TPicture& picture : pictures)
-            size += static_cast<int64_t>(picture.head.size()) + picture.data.Size();
+            size += static_cast<int64_t>(picture.head.size()) + picture.Size();
         return size;
     }
 
@@ -190,9 +214,12 @@ struct TNewFile {
         std::string buffer(kCopyBlock, '\0');
         const auto size = static_cast<uint32_t>(TagSize());
         if (!WriteAll(fd, std::string("ID3\3\0\0", 6) + SyncSafeBytes(size)) || !WriteAll(fd, tag)) return false;
-        for (TPicture& picture : pictures)
-            if (!WriteAll(fd, picture.head) || !CopyRange(picture.data, 0, picture.data.Size(), fd, buffer))
+        for (TPicture& picture : pictures) {
+            if (!WriteAll(fd, picture.head)) return false;
+            if (picture.file.IsOpen() ? !CopyRange(picture.file, 0, picture.file.Size(), fd, buffer)
+                                      : !WriteAll(fd, picture.carried))
                 return false;
+        }
         return WriteAll(fd, std::string(kPadding, '\0')) && CopyRange(*old, audioStart, audioEnd, fd, buffer) &&
                WriteAll(fd, id3v1);
     }
@@ -234,44 +261,101 @@ bool SameContents(TFileSource& a, const std::string& path) {
     return true;
 }
 
-// The new file is made whole in the data folder first, then written over
-// the old one, cut to its length, flushed, and read back.
-bool ReplaceByCopy(TNewFile& file, const std::string& temp, const std::string& path) {
-    const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+constexpr const char* kCopyName = "temp.dat";
+// Beside the copy while it is written over its audio file: that file's path.
+constexpr const char* kCopyTargetName = "temp.dat.target";
+
+// Makes sure the file can grow to size without running out of room half way.
+bool ReserveRoom(int fd, int64_t size) {
+    struct stat st {};
+    if (fstat(fd, &st) != 0) return false;
+    if (size <= st.st_size) return true;
+    const int reserved = fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, size);
+    if (reserved == 0) return true;
+    if (errno != EOPNOTSUPP && errno != ENOSYS) return false;
+    // A file system that cannot reserve: at least the room must be free now.
+    struct statvfs fs {};
+    return fstatvfs(fd, &fs) == 0 &&
+           static_cast<int64_t>(fs.f_bavail) * static_cast<int64_t>(fs.f_frsize) > size - st.st_size + (1 << 20);
+}
+
+bool WriteNote(const std::string& path, std::string_view text) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0) return false;
+    const bool ok = WriteAll(fd, text) && fsync(fd) == 0;
+    return close(fd) == 0 && ok;
+}
+
+// The new file is made whole in the data folder first, room for it is
+// reserved, and only then is it written over the old one, cut to its
+// length, flushed, and read back. Until the file is whole the copy stays,
+// with a note of which file it belongs to.
+TTagWriteResult ReplaceByCopy(TNewFile& file, const std::string& dataFolder, const std::string& path) {
+    std::string pendingTarget;
+    if (!PendingTagCopy(dataFolder, pendingTarget).empty()) return TTagWriteResult::NotWritten;
+    const std::string temp = dataFolder + kCopyName;
+    const std::string note = dataFolder + kCopyTargetName;
+    const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0) return TTagWriteResult::NotWritten;
     bool ok = file.WriteTo(fd) && fsync(fd) == 0;
     ok = close(fd) == 0 && ok;
     TFileSource made;
     ok = ok && made.Open(temp);
-    if (ok) {
-        const int target = open(path.c_str(), O_WRONLY | O_CLOEXEC);
-        std::string buffer(kCopyBlock, '\0');
-        ok = target >= 0 && CopyRange(made, 0, made.Size(), target, buffer) && ftruncate(target, made.Size()) == 0 &&
-             fsync(target) == 0;
-        if (target >= 0) ok = close(target) == 0 && ok;
-        ok = ok && SameContents(made, path);
+    const int target = ok ? open(path.c_str(), O_WRONLY | O_CLOEXEC) : -1;
+    ok = ok && target >= 0 && ReserveRoom(target, made.Size()) && WriteNote(note, path);
+    if (!ok) {
+        if (target >= 0) close(target);
+        unlink(note.c_str());
+        unlink(temp.c_str());
+        return TTagWriteResult::NotWritten;
     }
+    SyncFolder(dataFolder);
+    std::string buffer(kCopyBlock, '\0');
+    ok = CopyRange(made, 0, made.Size(), target, buffer) && ftruncate(target, made.Size()) == 0 && fsync(target) == 0;
+    ok = close(target) == 0 && ok;
+    if (!ok || !SameContents(made, path)) return TTagWriteResult::CopyKept;
+    unlink(note.c_str());
     unlink(temp.c_str());
-    return ok;
+    return TTagWriteResult::Written;
+}
+
+// Temporary files of ours that a killed write left in a folder go the first
+// time this process writes a tag there.
+void RemoveLeftovers(const std::string& folder) {
+    static std::mutex mutex;
+    static std::unordered_set<std::string> cleaned;
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        if (!cleaned.insert(folder).second) return;
+    }
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr) return;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (name.size() == std::strlen(kTempPrefix) + 6 && name.substr(0, std::strlen(kTempPrefix)) == kTempPrefix)
+            RemoveOwnLeftover(folder + std::string(name));
+    }
+    closedir(dir);
 }
 
 } // namespace
 
-bool WriteTags(const TMP3Tag& item) {
+TTagWriteResult WriteTags(const TMP3Tag& item) {
+    constexpr TTagWriteResult kNotWritten = TTagWriteResult::NotWritten;
     char resolved[PATH_MAX];
-    if (realpath(item.GetFileName().c_str(), resolved) == nullptr) return false;
+    if (realpath(item.GetFileName().c_str(), resolved) == nullptr) return kNotWritten;
     const std::string path = resolved;
     struct stat st {};
-    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || !Writable(path)) return false;
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || !Writable(path)) return kNotWritten;
     TFileSource old;
-    if (!old.Open(path)) return false;
+    if (!old.Open(path)) return kNotWritten;
 
     TNewFile file;
     file.old = &old;
     TSourceWindow window(old);
     file.audioStart = TId3v2Frames(window).End();
     file.audioEnd = old.Size();
-    if (file.audioStart > file.audioEnd) return false;
+    if (file.audioStart > file.audioEnd) return kNotWritten;
     char last[3] = {};
     if (file.audioEnd - file.audioStart >= 128 && old.ReadAt(file.audioEnd - 128, last, 3) == 3 &&
         std::memcmp(last, "TAG", 3) == 0)
@@ -279,16 +363,41 @@ bool WriteTags(const TMP3Tag& item) {
 
     const TValueFrames frames = ValueFrames(item);
     file.tag = frames.bytes + CarriedFrames(item, old, frames);
-    AddPictures(item, file.pictures);
+    AddPictures(item, old, file.pictures);
     file.id3v1 = Id3v1Tag(item);
-    if (file.TagSize() > kMaxTagSize) return false;
+    if (file.TagSize() > kMaxTagSize) return kNotWritten;
 
     const std::string folder = path.substr(0, path.rfind('/') + 1);
     if (Writable(folder)) {
-        std::string temp = folder + ".tcrate-XXXXXX";
+        RemoveLeftovers(folder);
+        std::string temp = folder + kTempPrefix + "XXXXXX";
         const int fd = mkostemp(temp.data(), O_CLOEXEC);
-        if (fd >= 0) return ReplaceByRename(file, fd, temp, path, st);
-        if (errno != EACCES && errno != EPERM && errno != EROFS) return false;
+        if (fd >= 0) return ReplaceByRename(file, fd, temp, path, st) ? TTagWriteResult::Written : kNotWritten;
+        if (errno != EACCES && errno != EPERM && errno != EROFS) return kNotWritten;
     }
-    return ReplaceByCopy(file, item.Environment().DataFolder + "temp.dat", path);
+    return ReplaceByCopy(file, item.Environment().DataFolder, path);
+}
+
+std::string PendingTagCopy(const std::string& dataFolder, std::string& target) {
+    target.clear();
+    const std::string temp = dataFolder + kCopyName;
+    const std::string note = dataFolder + kCopyTargetName;
+    if (!PathExists(temp)) {
+        unlink(note.c_str());
+        return {};
+    }
+    std::string named;
+    if (!ReadWholeFile(note, named)) {
+        // Without a note the copy never began: its audio file is untouched.
+        RemoveOwnLeftover(temp);
+        return {};
+    }
+    TFileSource made;
+    if (made.Open(temp) && SameContents(made, named)) {
+        unlink(note.c_str());
+        unlink(temp.c_str());
+        return {};
+    }
+    target = named;
+    return temp;
 }

@@ -4,14 +4,22 @@
 #include "core/sysinfo.h"
 
 int TValueItem::SetValue(const std::string& key, const std::string& value) {
-    values_.Set(key, value);
-    return 0;
+    if (!SameNameIgnoringCase(key, "filename")) {
+        values_.Set(key, value);
+        return 0;
+    }
+    return ChangingValues([&] {
+        values_.Set(key, value);
+        return 0;
+    });
 }
 
 int TValueItem::LoadFromText(std::string_view text) {
-    values_.SetText(text);
-    values_.Compact();
-    return 0;
+    return ChangingValues([&] {
+        values_.SetText(text);
+        values_.Compact();
+        return 0;
+    });
 }
 
 std::string TValueItem::GetFileType() const { return FileExtension(GetFileName()); }

@@ -22,6 +22,16 @@ public:
     const TMediaEnvironment& Environment() const { return *env_; }
 
 protected:
+    // Runs a change of the values and tells the library when it changed the
+    // file name, so that the library's index of names stays true.
+    template <typename Change>
+    int ChangingValues(Change&& change) {
+        if (!Listed()) return change();
+        const std::string oldName = GetFileName();
+        const int result = change();
+        FileNameMayHaveChanged(oldName);
+        return result;
+    }
     // A value read as a number: 0 when missing or not a 32-bit decimal number.
     int32_t NumberValue(std::string_view key) const;
 

@@ -5,6 +5,8 @@
 std::string TWMAObj::GetTitle() const { return FileNamePart(GetFileName()); }
 
 int TWMAObj::LoadFromFile(const std::string& path) {
-    values_.Set("filename", path);
-    return 0;
+    return ChangingValues([&] {
+        values_.Set("filename", path);
+        return 0;
+    });
 }

@@ -13,6 +13,10 @@ public:
 
     // Ends with "/"; empty when no temporary folder could be made.
     const std::string& Path() const { return temporary_ ? temporary_->Path() : given_; }
+    // A temporary folder is left in place.
+    void Keep() {
+        if (temporary_) temporary_->Keep();
+    }
 
 private:
     std::string given_;

@@ -7,6 +7,7 @@
 #include "core/sysinfo.h"
 #include "media/mediaenv.h"
 #include "media/mp3tag.h"
+#include "media/tagwriter.h"
 #include "tools/datafolder.h"
 #include "tools/inspect.h"
 
@@ -58,7 +59,7 @@ int InspectTag(const std::vector<std::string>& args, std::ostream& out, std::ost
         return 2;
     }
 
-    const TDataFolder data(dataDir);
+    TDataFolder data(dataDir);
     if (data.Path().empty()) {
         err << "tcrate-inspect tag: cannot create a temporary folder\n";
         return 1;
@@ -77,7 +78,15 @@ int InspectTag(const std::vector<std::string>& args, std::ostream& out, std::ost
     }
     for (const auto& [name, value] : values) mpeg->SetValue(name, value);
     mpeg->SetModified(true);
-    if (mpeg->SaveIfModified() != 0) {
+    const int saved = mpeg->SaveIfModified();
+    if (saved == -2) {
+        std::string target;
+        data.Keep();
+        err << file << ": damaged while it was written; the complete new file is "
+            << PendingTagCopy(data.Path(), target) << "\n";
+        return 1;
+    }
+    if (saved != 0) {
         err << file << ": cannot be written\n";
         return 1;
     }

@@ -399,9 +399,24 @@ TEST_F(TagReaderTest, ReloadTagsRereadsAndClearsTheModifiedMark) {
     EXPECT_EQ(item.GetTitle(), "New");
     EXPECT_FALSE(item.IsModified());
 
-    std::filesystem::remove(path);
-    item.ReloadTags();
-    EXPECT_EQ(item.GetText(), "modified=false\r\n");
+    // A file that has gone (a drive not mounted) leaves the item as it was,
+    // and its return is read again.
+    const std::string before = item.GetText();
+    std::filesystem::rename(path, path + ".away");
+    item.SetTitle("Edited");
+    EXPECT_EQ(item.ReloadTags(), -1);
+    EXPECT_EQ(item.GetTitle(), "Edited");
+    EXPECT_TRUE(item.IsModified());
+    EXPECT_EQ(item.LoadFromFile(path), -1);
+    EXPECT_EQ(item.GetTitle(), "Edited");
+    std::filesystem::rename(path + ".away", path);
+    EXPECT_EQ(item.ReloadTags(), 0);
+    EXPECT_EQ(item.GetText(), before);
+
+    // A new item of a file that cannot be opened stays invalid.
+    TMP3Tag missing(env);
+    EXPECT_EQ(missing.LoadFromFile(path + ".none"), -1);
+    EXPECT_FALSE(missing.IsValid());
 }
 
 TEST(TagReaderHelpers, LyricLinesAndDosTime) {
