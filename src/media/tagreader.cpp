@@ -258,6 +258,8 @@ std::optional<TTagReader::PictureHeader> TTagReader::ParsePictureHeader(std::str
 
 int64_t TTagReader::ReadPicture(TSourceWindow& tag, int64_t bodyStart, uint32_t size, int64_t tagEnd,
                                 const TId3Layout& layout, bool ownLayoutPossible) {
+    // An empty frame holds no picture, whatever follows it.
+    if (size == 0 && IsId3FrameBoundary(tag, bodyStart, tagEnd, layout)) return -1;
     // Most picture headers are short; look further only when one is not.
     const int64_t room = std::min<int64_t>(tagEnd - bodyStart, kMaxPictureHeader);
     std::optional<PictureHeader> header = ParsePictureHeader(tag.View(bodyStart, std::min<int64_t>(room, 4096)), layout.version);

@@ -326,7 +326,7 @@ TEST_F(TagReaderTest, TextFramesFromTheBufferSizeOnArePassedOverAndTheRestStillR
     EXPECT_EQ(V("TPE1").size(), 131070u);
 }
 
-TEST_F(TagReaderTest, InvalidIdentifiersEndTheFramesAndTheScanStartsThere) {
+TEST_F(TagReaderTest, InvalidIdentifiersEndTheFramesAndTheAudioIsFoundAfterTheTag) {
     Load(mp3::Tag(3).Text("TIT2", "Song").Frame("size", "\0x"s).Text("TPE1", "Band").Build() + kAudio);
     EXPECT_EQ(V("TIT2"), "Song");
     EXPECT_EQ(V("TPE1"), "");
@@ -477,4 +477,39 @@ TEST_F(TagReaderTest, Version4TextFramesKeepEveryTextTheyHold) {
     // Before version 4 the first zero ends the text.
     Load(mp3::Tag(3).Frame("TPE1", "\0One\0Two"s).Build() + kAudio);
     EXPECT_EQ(item.GetArtist(), "One");
+}
+
+TEST_F(TagReaderTest, TheYearOfARecordingTimeIsFourWholeCharacters) {
+    Load(mp3::Tag(4).Text("TDRC", "２００１-05-03", 3).Build() + kAudio);
+    EXPECT_EQ(item.GetYear(), "２００１");
+    Load(mp3::Tag(4).Text("TDRC", "99", 3).Build() + kAudio);
+    EXPECT_EQ(item.GetYear(), "99");
+}
+
+TEST_F(TagReaderTest, TheAudioIsNeverLookedForInsideTheTag) {
+    // The last frame claims to run past the tag's end; the picture before it
+    // holds bytes that look like a frame header.
+    const std::string picture = mp3::JpegData(3000);
+    const std::string tag = mp3::Tag(3)
+                                .Text("TIT2", "Kept")
+                                .Frame("APIC", mp3::PictureBody(0, "image/jpeg", 3, "", picture))
+                                .FrameWithSize("TALB", "\0Album"s, 100000)
+                                .Build();
+    Load(tag + mp3::Frame("\xFF\xF3\x88\xC4"));
+    EXPECT_EQ(V("TIT2"), "Kept");
+    EXPECT_EQ(Picture(0), picture);
+    EXPECT_EQ(V("TALB"), "");
+    EXPECT_EQ(V("mpeg_level"), "2");
+    EXPECT_EQ(V("frequency"), "16000");
+    EXPECT_EQ(V("TC_BR"), "64");
+
+    Load(mp3::Tag(3).FrameWithSize("APIC", "\0image/jpeg\0\3\0"s + picture, 100000).Build() + kAudio);
+    EXPECT_EQ(V("TC_BR"), "128");
+}
+
+TEST_F(TagReaderTest, AnEmptyFileIsReadAsNothingButItsFacts) {
+    Load("");
+    EXPECT_EQ(V("TC_SIZE"), "0");
+    EXPECT_EQ(V("TC_BR"), "");
+    EXPECT_EQ(V("TIT2"), "");
 }

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <random>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -373,4 +374,171 @@ TEST_F(TagWriterTest, WhateverTextIsWrittenReadsBackTheSame) {
         EXPECT_EQ(read.GetBitrate(), 64); // the audio found right after the new tag
         EXPECT_EQ(Contents(path).substr(Contents(path).size() - 128, 3), "TAG");
     }
+}
+
+TEST_F(TagWriterTest, ACoverWhosePictureFileHasGoneStaysInTheFile) {
+    const std::string jpeg = mp3::JpegData(5000), png = mp3::PngData(300);
+    mp3::WriteFile(path, mp3::Tag(3)
+                             .Frame("APIC", mp3::PictureBody(0, "image/jpeg", 3, "Front", jpeg))
+                             .Frame("APIC", mp3::PictureBody(0, "image/png", 4, "Back", png))
+                             .Build() +
+                             kAudio);
+    ASSERT_EQ(item.LoadFromFile(path), 0);
+    fs::remove_all(data / "picture");
+    item.SetTitle("Song");
+    ASSERT_EQ(item.SaveIfModified(), 0);
+    TMP3Tag& read = Reread();
+    EXPECT_EQ(read.GetValue("APIC.num"), "2");
+    EXPECT_EQ(read.GetValue("APIC.0.description"), "Front");
+    EXPECT_EQ(Contents(otherData / read.GetValue("APIC.0.filename")), jpeg);
+    EXPECT_EQ(Contents(otherData / read.GetValue("APIC.1.filename")), png);
+
+    // A picture taken out of the item's values is dropped.
+    fs::remove_all(data / "picture");
+    item.SetValue("APIC.num", "1");
+    item.SetModified(true);
+    ASSERT_EQ(item.SaveIfModified(), 0);
+    EXPECT_EQ(Reread().GetValue("APIC.num"), "1");
+    EXPECT_EQ(Contents(otherData / again.GetValue("APIC.0.filename")), jpeg);
+}
+
+TEST_F(TagWriterTest, SavingAnUnchangedItemAgainGivesTheSameBytes) {
+    const std::string tags[] = {
+        mp3::Tag(3).Text("TIT2", "Song").Build(),
+        mp3::Tag(3).Frame("APIC", "").Text("TIT2", "Song").Build(),
+        mp3::Tag(3).Frame("APIC", mp3::PictureBody(0, "image/jpeg", 3, "", "")).Text("TIT2", "Song").Build(),
+        mp3::Tag(3).Text("TIT2", "Song").Frame("APIC", mp3::PictureBody(0, "image/jpeg", 3, "", "")).Build(),
+        mp3::Tag(4).Frame("APIC", mp3::PictureBody(3, "image/png", 0, "d", "")).Text("TDRC", "2001").Build(),
+    };
+    for (const std::string& tag : tags) {
+        Rewrite(tag + kAudio, {});
+        const std::string first = Contents(path);
+        for (int save = 0; save < 2; ++save) {
+            ASSERT_EQ(item.LoadFromFile(path), 0);
+            item.SetModified(true);
+            ASSERT_EQ(item.SaveIfModified(), 0);
+            EXPECT_EQ(Contents(path), first) << "save " << save << " of tag " << &tag - tags;
+        }
+    }
+}
+
+TEST_F(TagWriterTest, LeftoversOfAKilledWriteGoWhenTheFolderIsWrittenAgain) {
+    const std::string old = dir / ".tcrate-abc123", running = dir / ".tcrate-def456", other = dir / ".tcrate-x";
+    for (const std::string& file : {old, running, other}) mp3::WriteFile(file, "partial");
+    const struct timespec past[2] = {{1000000, 0}, {1000000, 0}};
+    utimensat(AT_FDCWD, old.c_str(), past, 0);
+    utimensat(AT_FDCWD, other.c_str(), past, 0);
+    Rewrite(kAudio, {{"TIT2", "Song"}});
+    EXPECT_FALSE(fs::exists(old));
+    EXPECT_TRUE(fs::exists(running)); // newer than this process: another writer's
+    EXPECT_TRUE(fs::exists(other));   // not a name of ours
+}
+
+namespace {
+
+// A small file system of its own, so that a disk can be full; needs root.
+class SmallDisk {
+public:
+    SmallDisk(const std::string& folder, std::size_t bytes) : folder_(folder) {
+        mounted_ = mount("tcrate-test", folder.c_str(), "tmpfs", 0, ("size=" + std::to_string(bytes)).c_str()) == 0;
+    }
+    ~SmallDisk() {
+        if (mounted_) umount2(folder_.c_str(), MNT_DETACH);
+    }
+    bool Mounted() const { return mounted_; }
+
+private:
+    std::string folder_;
+    bool mounted_ = false;
+};
+
+std::size_t FileCount(const std::string& folder) {
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+}
+
+} // namespace
+
+TEST_F(TagWriterTest, AFullDiskLeavesTheFileWholeAndNoTemporaryFile) {
+    const std::string music = dir / "disk";
+    fs::create_directory(music);
+    SmallDisk disk(music, 400 * 1024);
+    if (!disk.Mounted()) GTEST_SKIP() << "no tmpfs mount here (not root)";
+    const std::string file = music + "/a.mp3";
+    const std::string before = mp3::Tag(3).Text("TIT2", "Old").Build() + mp3::Frames(700); // about 290 KB
+    mp3::WriteFile(file, before);
+    ASSERT_EQ(item.LoadFromFile(file), 0);
+    const std::string cover = mp3::JpegData(200 * 1024);
+    mp3::WriteFile(data / "cover.jpg", cover);
+    for (const auto& [name, value] : std::vector<std::pair<std::string, std::string>>{
+             {"APIC.num", "1"}, {"APIC.0.filename", "cover.jpg"}, {"APIC.0.mimetype", "image/jpeg"}})
+        item.SetValue(name, value);
+    item.SetTitle("New");
+
+    // Beside the file: the new file does not fit.
+    ExpectFailureLeavesFileAndItem(file, before);
+    EXPECT_EQ(FileCount(music), 1u);
+    // Copied over it in place: the file cannot grow by the cover.
+    fs::permissions(music, fs::perms::owner_read | fs::perms::owner_exec);
+    ExpectFailureLeavesFileAndItem(file, before);
+    fs::permissions(music, fs::perms::owner_all);
+    EXPECT_EQ(FileCount(music), 1u);
+    EXPECT_FALSE(fs::exists(data / "temp.dat"));
+    EXPECT_FALSE(fs::exists(data / "temp.dat.target"));
+}
+
+TEST(TagWriterCrash, ACopyInPlaceKilledAtAnyMomentKeepsTheCompleteNewFile) {
+    TempDir dir, data;
+    const std::string path = dir / "big.mp3";
+    const std::string original = mp3::Tag(3).Text("TIT2", "Old").Build() + mp3::Frames(6000); // 2.5 MB
+    TMediaEnvironment env(data.Path(), "GB18030");
+    TMP3Tag a(env), b(env);
+    a.LoadFromText("filename=" + path + "\r\nTIT2=A\r\n");
+    b.LoadFromText("filename=" + path + "\r\nTIT2=Bee\r\n");
+    std::string saved[2];
+    for (int i = 0; i < 2; ++i) {
+        mp3::WriteFile(path, original);
+        TMP3Tag& item = i == 0 ? a : b;
+        item.SetModified(true);
+        ASSERT_EQ(item.SaveIfModified(), 0);
+        saved[i] = Contents(path);
+    }
+    mp3::WriteFile(path, original);
+    const auto whole = [&](const std::string& bytes) { return bytes == original || bytes == saved[0] || bytes == saved[1]; };
+    fs::permissions(dir.Path(), fs::perms::owner_read | fs::perms::owner_exec);
+    std::mt19937 random(11);
+    int pending = 0;
+    for (int round = 0; round < 30; ++round) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            for (;;)
+                for (TMP3Tag* item : {&a, &b}) {
+                    item->SetModified(true);
+                    item->SaveIfModified();
+                }
+        }
+        usleep(std::uniform_int_distribution<useconds_t>(0, 60000)(random));
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+        std::string target;
+        const std::string copy = PendingTagCopy(data.Path(), target);
+        if (copy.empty()) {
+            EXPECT_TRUE(whole(Contents(path))) << "round " << round;
+            EXPECT_FALSE(fs::exists(data / "temp.dat.target"));
+            continue;
+        }
+        // Killed while the copy went over the file: the complete new file is
+        // kept, and no other copy is made until the user has it back.
+        ++pending;
+        EXPECT_EQ(target, path);
+        EXPECT_TRUE(Contents(copy) == saved[0] || Contents(copy) == saved[1]) << "round " << round;
+        a.SetModified(true);
+        EXPECT_EQ(a.SaveIfModified(), -1);
+        EXPECT_EQ(PendingTagCopy(data.Path(), target), copy);
+        mp3::WriteFile(path, Contents(copy));
+        EXPECT_EQ(PendingTagCopy(data.Path(), target), "");
+        EXPECT_FALSE(fs::exists(copy));
+    }
+    fs::permissions(dir.Path(), fs::perms::owner_all);
+    RecordProperty("pending", pending);
 }
