@@ -1,5 +1,6 @@
 #include "library_bench.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -32,12 +33,17 @@ constexpr const char* kUsage =
     "  classify  filing every item into a box sorted by artist\n"
     "  save      writing the database (backup and database file, each flushed)\n"
     "  find      looking up every item by its file name\n"
+    "  favourites  what a load takes longer when every item is a favourite too, and\n"
+    "            adding every item to the favourites unless already there\n"
+    "  remove    taking every tenth item out of its artist box and the library,\n"
+    "            and emptying a flat box from its last item to its first\n"
     "and the memory the loaded library takes per item (resident size growth).\n"
     "\n"
     "options:\n"
     "  --items N  number of items, 1 to 2000000 (default 100000)\n"
     "  --json     print one JSON object: items, classify_ms, save_ms, load_ms,\n"
-    "             find_ms, bytes_per_item, read_floor_ms\n";
+    "             find_ms, bytes_per_item, read_floor_ms, remove_10000_ms (every\n"
+    "             tenth item), load_favourites_ms, add_favourites_ms, remove_flat_ms\n";
 
 uint64_t SplitMix(uint64_t& state) {
     uint64_t z = (state += 0x9E3779B97F4A7C15ULL);
@@ -74,18 +80,27 @@ std::string ItemText(int i, int items, uint64_t& random) {
     return text;
 }
 
-std::string Database(int items) {
+// With everyAlsoFavourite, every item is listed in the favourites too.
+std::string Database(int items, bool everyAlsoFavourite) {
     TDatabaseWriter out;
     out.Integer(kDatabaseVersion);
     out.String("");
     out.String("");
     out.Integer(items);
     uint64_t random = 20261209;
+    std::vector<std::string> names;
     for (int i = 0; i < items; ++i) {
+        const std::string text = ItemText(i, items, random);
         out.String(".mp3");
-        out.String(ItemText(i, items, random));
+        out.String(text);
+        if (everyAlsoFavourite) names.push_back(text.substr(9, text.find('\r') - 9));
     }
-    for (int list = 0; list < 3; ++list) out.Integer(0);
+    out.Integer(static_cast<int32_t>(names.size()));
+    for (const std::string& name : names) {
+        out.String(".mp3");
+        out.String(name);
+    }
+    for (int list = 0; list < 2; ++list) out.Integer(0);
     out.Integer(-1);
     out.String("root.Name=Tunecrate\r\nroot.Type=artist\r\n");
     out.String("root.Name=我的最爱\r\nroot.Type=artist\r\n");
@@ -116,11 +131,12 @@ int RunLibraryBench(const std::vector<std::string>& args, std::ostream& out, std
     const int items = options->count;
     const TBenchFolder folder;
     const std::string database = folder.Path() + "tune.crate";
+    const std::string favouritesDatabase = folder.Path() + "favourites.crate";
     int64_t textBytes = 0;
     {
-        const std::string bytes = Database(items);
+        const std::string bytes = Database(items, false);
         textBytes = static_cast<int64_t>(bytes.size());
-        if (!WriteWholeFile(database, bytes)) {
+        if (!WriteWholeFile(database, bytes) || !WriteWholeFile(favouritesDatabase, Database(items, true))) {
             err << "tcrate-bench library: cannot write " << database << '\n';
             return 1;
         }
@@ -156,12 +172,53 @@ int RunLibraryBench(const std::vector<std::string>& args, std::ostream& out, std
         return 1;
     }
 
-    char line[512];
+    // Bulk edits: every item added to the favourites unless already there; a
+    // flat box emptied from its last item to its first; a tenth of the items
+    // taken out of their artist boxes and out of the library.
+    const double addFavourites = Milliseconds([&] {
+        for (int i = 0; i < items; ++i) {
+            TMObj* item = library->GetItem(i);
+            if (!library->FavouritesBox.Contains(item)) library->FavouritesBox.AddItem(item);
+        }
+    });
+    TBOX flat("not sort");
+    for (int i = 0; i < items; ++i) flat.AddItem(library->GetItem(i));
+    const double removeFlat = Milliseconds([&] {
+        for (int i = flat.ItemCount() - 1; i >= 0; --i) flat.RemoveItem(flat.GetItem(i));
+    });
+    std::vector<TMObj*> leaving;
+    for (int i = 0; i < items; i += 10) leaving.push_back(library->GetItem(i));
+    const double remove = Milliseconds([&] {
+        for (TMObj* item : leaving)
+            if (TBOX* artist = library->AllItemsBox.FindChild(item->GetArtist())) artist->RemoveItem(item);
+        library->RemoveItems(leaving);
+    });
+    if (library->FavouritesBox.ItemCount() + library->FavouritesBox.ChildCount() == 0 || flat.ItemCount() != 0 ||
+        library->Count() != items - static_cast<int>(leaving.size())) {
+        err << "tcrate-bench library: a bulk edit went wrong\n";
+        return 1;
+    }
+    library.reset();
+    std::unique_ptr<TTUNECRATE> favourites;
+    // What the favourites add to a load.
+    const double loadFavourites = std::max(
+        0.0, Milliseconds([&] {
+            favourites = std::make_unique<TTUNECRATE>(registry, favouritesDatabase, folder.Path() + "favourites.bak");
+        }) - load);
+    std::vector<TMObj*> listed;
+    if (favourites->FavouritesBox.CollectItems(listed) != items) {
+        err << "tcrate-bench library: " << listed.size() << " of " << items << " favourites loaded\n";
+        return 1;
+    }
+
+    char line[1024];
     if (options->json) {
         std::snprintf(line, sizeof line,
                       "{\"items\": %d, \"classify_ms\": %.1f, \"save_ms\": %.1f, \"load_ms\": %.1f, \"find_ms\": %.1f, "
-                      "\"bytes_per_item\": %.0f, \"read_floor_ms\": %.1f}\n",
-                      items, classify, save, load, find, perItem, readFloor);
+                      "\"bytes_per_item\": %.0f, \"read_floor_ms\": %.1f, \"remove_10000_ms\": %.1f, "
+                      "\"load_favourites_ms\": %.1f, \"add_favourites_ms\": %.1f, \"remove_flat_ms\": %.1f}\n",
+                      items, classify, save, load, find, perItem, readFloor, remove, loadFavourites, addFavourites,
+                      removeFlat);
         out << line;
         return 0;
     }
@@ -171,9 +228,14 @@ int RunLibraryBench(const std::vector<std::string>& args, std::ostream& out, std
                   "classify   %8.1f ms   by artist, %d artists\n"
                   "save       %8.1f ms\n"
                   "find       %8.1f ms   every item by file name\n"
-                  "memory     %8.0f bytes per item (%.2f x its text)\n",
+                  "memory     %8.0f bytes per item (%.2f x its text)\n"
+                  "favourites %8.1f ms   added to the load when every item is also a favourite\n"
+                  "           %8.1f ms   every item added to the favourites unless already there\n"
+                  "remove     %8.1f ms   %zu items out of their boxes and the library\n"
+                  "           %8.1f ms   every item of a flat box, one by one from the last\n",
                   items, textBytes / 1048576.0, static_cast<double>(textBytes) / items, load, load / readFloor, readFloor,
-                  classify, box.ChildCount(), save, find, perItem, perItem / (static_cast<double>(textBytes) / items));
+                  classify, box.ChildCount(), save, find, perItem, perItem / (static_cast<double>(textBytes) / items),
+                  loadFavourites, addFavourites, remove, leaving.size(), removeFlat);
     out << line;
     return 0;
 }

@@ -146,3 +146,96 @@ TEST_F(BoxTest, SaveAllTagsReportsItemsThatCouldNotBeWritten) {
     box.AddItem(Item("filename=/nonexistent/b.mp3\r\nTPE1=B\r\nmodified=true\r\n"));
     EXPECT_FALSE(box.SaveAllTags());
 }
+
+TEST_F(BoxTest, ARenamedChildIsFoundUnderItsNewNameOnly) {
+    TBOX box("artist");
+    box.AddItem(Artist("A"));
+    TBOX* renamed = box.GetChild(0);
+    EXPECT_TRUE(renamed->SetName("B"));
+    EXPECT_EQ(box.FindChild("A"), nullptr);
+    EXPECT_EQ(box.FindChild("B"), renamed);
+    box.AddItem(Artist("B"));
+    EXPECT_EQ(Children(box), "B;");
+    EXPECT_EQ(renamed->ItemCount(), 2);
+
+    // Never two children of one name.
+    box.AddItem(Artist("C"));
+    EXPECT_FALSE(box.GetChild(1)->SetName("B"));
+    EXPECT_EQ(Children(box), "B;C;");
+    EXPECT_TRUE(renamed->SetName("B"));
+
+    // Renamed, removed and freed: its old and new names make new children.
+    ASSERT_TRUE(renamed->SetName("D"));
+    box.RemoveChild(renamed).reset();
+    box.AddItem(Artist("A"));
+    box.AddItem(Artist("D"));
+    box.AddItem(Artist("B"));
+    EXPECT_EQ(Children(box), "C;A;D;B;");
+    EXPECT_EQ(box.FindChild("D")->ItemCount(), 1);
+
+    TBOX top;
+    EXPECT_TRUE(top.SetName("Anything"));
+}
+
+TEST_F(BoxTest, MembershipFollowsEveryChange) {
+    TBOX box("artist");
+    TMObj* a = Artist("A", "X");
+    TMObj* b = Artist("B", "Y");
+    TMObj* none = Artist("");
+    for (TMObj* item : {a, b, none, a}) box.AddItem(item); // a twice
+    box.FindChild("A")->SetSortKey("album");
+    TBOX* albumX = box.FindChild("A")->FindChild("X");
+    ASSERT_NE(albumX, nullptr);
+    EXPECT_TRUE(box.Contains(a));
+    EXPECT_TRUE(albumX->Contains(a));
+    EXPECT_FALSE(albumX->Contains(b));
+
+    albumX->RemoveItem(a);
+    EXPECT_TRUE(box.Contains(a)); // the second one
+    albumX->RemoveItem(a);
+    EXPECT_FALSE(box.Contains(a));
+    EXPECT_FALSE(albumX->Contains(a));
+
+    box.SetSortKey("album");
+    EXPECT_TRUE(box.Contains(b));
+    EXPECT_TRUE(box.Contains(none));
+    box.ClearItems();
+    EXPECT_FALSE(box.Contains(none));
+    std::unique_ptr<TBOX> y = box.RemoveChild(box.FindChild("Y"));
+    EXPECT_FALSE(box.Contains(b));
+    EXPECT_FALSE(y->Contains(b));
+    y->AddItem(b);
+    EXPECT_TRUE(y->Contains(b));
+    EXPECT_FALSE(box.Contains(b));
+}
+
+TEST_F(BoxTest, RemovalTakesTheFirstOccurrenceOneByOneAndInOnePass) {
+    TMObj* x = Artist("x");
+    TMObj* y = Artist("y");
+    TMObj* z = Artist("z");
+    const std::vector<TMObj*> start = {x, y, x, z, y, x};
+    const auto own = [](const TBOX& box) {
+        std::vector<TMObj*> items;
+        for (int i = 0; i < box.ItemCount(); ++i) items.push_back(box.GetItem(i));
+        return items;
+    };
+    TBOX single, batch;
+    for (TMObj* item : start) {
+        single.AddItem(item);
+        batch.AddItem(item);
+    }
+    const std::vector<const TMObj*> leaving = {x, y, x, z};
+    for (const TMObj* item : leaving) single.RemoveItem(item);
+    batch.RemoveItems(leaving);
+    EXPECT_EQ(own(single), (std::vector<TMObj*>{y, x}));
+    EXPECT_EQ(own(batch), own(single));
+    EXPECT_FALSE(batch.Contains(z));
+    EXPECT_TRUE(batch.Contains(x));
+
+    // An item that is there once goes from wherever it is.
+    TBOX flat;
+    for (TMObj* item : {x, y, z}) flat.AddItem(item);
+    flat.RemoveItem(x);
+    flat.RemoveItem(z);
+    EXPECT_EQ(own(flat), (std::vector<TMObj*>{y}));
+}

@@ -1,19 +1,25 @@
 #include "core/library.h"
 
 #include <csignal>
+#include <fcntl.h>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <random>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "core/database.h"
 #include "core/fileio.h"
 #include "core/plugins.h"
+#include "core/sysinfo.h"
 #include "core/treetext.h"
 #include "media/mediaenv.h"
 #include "media/mobj.h"
 #include "mp3builder.h"
 #include "tempdir.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -292,4 +298,151 @@ TEST_F(LibraryTest, KillingASaveAtAnyMomentLeavesTheOldOrTheNewFileWhole) {
         whole += (now == old || now == updated);
     }
     EXPECT_EQ(whole, rounds);
+}
+
+TEST_F(LibraryTest, TheFileNameIndexFollowsEveryChangeOfAName) {
+    auto library = Open();
+    const std::string a = Mp3("a.mp3", "A"), b = Mp3("b.mp3", "B"), c = Mp3("c.mp3", "C");
+    library->AddFile(a);
+    library->AddFile(b);
+    TMObj* first = library->FindByFileName(a);
+    TMObj* second = library->FindByFileName(b);
+    ASSERT_NE(first, nullptr);
+
+    first->SetValue("FileName", c); // names of values match in any case
+    EXPECT_EQ(library->FindByFileName(a), nullptr);
+    EXPECT_EQ(library->FindByFileName(c), first);
+    library->AddFile(a); // the old name is free again
+    TMObj* third = library->FindByFileName(a);
+    ASSERT_NE(third, nullptr);
+    EXPECT_NE(third, first);
+    EXPECT_EQ(library->Count(), 3);
+
+    // Two items of one name: the first in list order is found, then the other.
+    second->LoadFromText("filename=" + c + "\r\nTPE1=B\r\n");
+    EXPECT_EQ(library->FindByFileName(b), nullptr);
+    EXPECT_EQ(library->FindByFileName(c), first);
+    EXPECT_TRUE(library->RemoveItem(first));
+    EXPECT_EQ(library->FindByFileName(c), second);
+    first->SetValue("filename", b); // a removed item is not listed any more
+    EXPECT_EQ(library->FindByFileName(b), nullptr);
+
+    // Read from another file, and emptied.
+    EXPECT_EQ(second->LoadFromFile(a), 0);
+    EXPECT_EQ(library->FindByFileName(c), nullptr);
+    EXPECT_EQ(library->FindByFileName(a), second); // before the third in list order
+    third->SetValue("filename", "");
+    EXPECT_EQ(library->FindByFileName(a), second);
+    EXPECT_EQ(library->FindByFileName(""), third);
+
+    library->RemoveItems({second, third});
+    EXPECT_EQ(library->Count(), 0);
+    EXPECT_EQ(library->FindByFileName(a), nullptr);
+    EXPECT_EQ(library->FindByFileName(""), nullptr);
+    library->AddFile(a);
+    EXPECT_EQ(library->Count(), 1);
+}
+
+TEST_F(LibraryTest, ARestartKeepsEveryItemAfterAnInvalidOneAndTheTypeItWasReadAs) {
+    {
+        auto library = Open();
+        for (const char* name : {"a.mp3", "b.mp3", "c.mp3"}) library->AddFile(Mp3(name, name));
+        for (int i = 0; i < 3; ++i) library->FavouritesBox.AddItem(library->GetItem(i));
+        library->NowPlayingBox.AddItem(library->GetItem(2));
+        library->GetItem(0)->LoadFromText(""); // no values left
+        library->GetItem(1)->SetValue("filename", dir / "b-without-extension");
+    }
+    auto library = Open();
+    ASSERT_EQ(library->Count(), 2);
+    EXPECT_EQ(library->GetItem(0)->GetFileName(), dir / "b-without-extension");
+    std::vector<TMObj*> favourites;
+    EXPECT_EQ(library->FavouritesBox.CollectItems(favourites), 2);
+    EXPECT_EQ(library->NowPlayingBox.ItemCount(), 1);
+    library.reset();
+    EXPECT_EQ(Open()->Count(), 2);
+    EXPECT_EQ(ParseDatabase(File("tune.crate")).records.at(0).first, ".mp3");
+}
+
+TEST_F(LibraryTest, ADamagedDatabaseIsNeverMadeWorse) {
+    std::vector<TDatabaseImage::Pair> records;
+    std::vector<std::string> texts;
+    for (int i = 0; i < 300; ++i) texts.push_back("filename=/m/" + std::to_string(i) + ".mp3\r\nTPE1=A" + std::to_string(i % 7) + "\r\n");
+    for (const std::string& text : texts) records.emplace_back(".mp3", text);
+    const std::string whole = Database(107, records, {{".mp3", "/m/299.mp3"}});
+    const std::string truncated = whole.substr(0, whole.size() / 2);
+    std::string flipped = whole;
+    flipped[whole.find("filename=/m/150.mp3") - 1] ^= 0x40; // a length byte
+    struct Case {
+        const char* name;
+        std::string crate, backup; // "-" for no file
+        int items; // -1: what the database gives up to the damage
+        bool restored, damaged;
+    };
+    const Case cases[] = {
+        {"a good pair", whole, whole, 300, false, false},
+        {"a truncated database beside a whole backup", truncated, whole, 300, true, false},
+        {"a flipped length byte beside a whole backup", flipped, whole, 300, true, false},
+        {"no database beside a whole backup", "-", whole, 300, true, false},
+        {"both truncated", truncated, whole.substr(0, whole.size() / 3), -1, false, true},
+        {"a flipped length byte and no backup", flipped, "-", -1, false, true},
+    };
+    for (const Case& c : cases) {
+        for (const char* name : {"tune.crate", "tune.bak", "tune.crate.damaged", "tune.bak.damaged"}) fs::remove(dir / name);
+        if (c.crate != "-") mp3::WriteFile(dir / "tune.crate", c.crate);
+        if (c.backup != "-") mp3::WriteFile(dir / "tune.bak", c.backup);
+        const int items = c.items >= 0 ? c.items : static_cast<int>(ParseDatabase(c.crate).records.size());
+        ASSERT_GE(items, 100) << c.name;
+        {
+            auto library = Open();
+            EXPECT_EQ(library->Count(), items) << c.name;
+            EXPECT_EQ(library->LoadReport().restoredFromBackup, c.restored) << c.name;
+            EXPECT_EQ(library->LoadReport().damaged, c.damaged) << c.name;
+            if (c.damaged) {
+                EXPECT_EQ(library->LoadReport().itemsRead, items) << c.name;
+                EXPECT_EQ(File("tune.crate.damaged"), c.crate) << c.name;
+                EXPECT_EQ(library->LoadReport().keptAs.front(), dir / "tune.crate.damaged") << c.name;
+                if (c.backup != "-") {
+                    EXPECT_EQ(File("tune.bak.damaged"), c.backup) << c.name;
+                }
+            } else {
+                EXPECT_FALSE(fs::exists(dir / "tune.crate.damaged")) << c.name;
+            }
+        }
+        // The next start reads what the shut-down wrote, whole.
+        auto library = Open();
+        EXPECT_EQ(library->Count(), items) << c.name;
+        EXPECT_FALSE(library->LoadReport().damaged || library->LoadReport().restoredFromBackup) << c.name;
+    }
+}
+
+TEST_F(LibraryTest, ADatabaseThatCannotBeOpenedCountsAsDamaged) {
+    fs::create_directory(dir / "tune.crate");
+    mp3::WriteFile(dir / "tune.bak", Database(107, kRecords));
+    {
+        auto library = Open();
+        EXPECT_EQ(library->Count(), 3);
+        EXPECT_TRUE(library->LoadReport().restoredFromBackup);
+        EXPECT_FALSE(library->Save()); // a folder is in the way; the backup is written
+    }
+    fs::remove(dir / "tune.bak");
+    auto library = Open();
+    EXPECT_TRUE(library->LoadReport().damaged);
+    EXPECT_EQ(library->LoadReport().itemsRead, 0);
+    EXPECT_TRUE(fs::is_directory(dir / "tune.crate.damaged"));
+    EXPECT_TRUE(library->Save());
+}
+
+TEST_F(LibraryTest, LeftoversOfAKilledSaveGoAtTheNextStart) {
+    const struct timespec past[2] = {{1000000, 0}, {1000000, 0}};
+    for (const char* name : {"tune.crate.new", "tune.bak.new", "box.ini.new"}) {
+        mp3::WriteFile(dir / name, "partial");
+        utimensat(AT_FDCWD, (dir / name).c_str(), past, 0);
+    }
+    mp3::WriteFile(dir / "tune.crate.new.keep", "not ours");
+    Open();
+    TSysInfo settings(dir.Path());
+    EXPECT_FALSE(fs::exists(dir / "tune.crate.new"));
+    EXPECT_FALSE(fs::exists(dir / "tune.bak.new"));
+    EXPECT_FALSE(fs::exists(dir / "box.ini.new"));
+    EXPECT_TRUE(fs::exists(dir / "tune.crate.new.keep"));
 }
