@@ -87,43 +87,38 @@ void TMP3Tag::StoreFileFacts(const TFileSource& file) {
     values_.Set("date_modified", std::to_string(DosDateTime(file.ModifiedTime())));
 }
 
-int TMP3Tag::LoadFromFile(const std::string& path) {
-    return ChangingValues([&] {
-        // An item read before keeps its values while its file cannot be
-        // opened: a drive that is not mounted must not empty the library.
-        TFileSource file;
-        if (!file.Open(path)) return -1;
-        values_.Clear();
-        values_.Set("filename", path);
-        TTagReader reader(*this, file);
+int TMP3Tag::ReadFile(const std::string& path, bool id3v1First) {
+    // An item read before keeps its values while its file cannot be opened:
+    // a drive that is not mounted must not empty the library.
+    TFileSource file;
+    if (!file.Open(path)) return -1;
+    values_.Clear();
+    values_.Set("filename", path);
+    TTagReader reader(*this, file);
+    if (!id3v1First) {
         reader.ReadID3v2();
         if (values_.GetView("TAG") != "ID3") reader.ReadID3v1();
-        StoreFileFacts(file);
-        values_.Compact();
-        return 0;
-    });
-}
-
-int TMP3Tag::ReloadTags() {
-    if (values_.GetView("TAG") != "TAG") {
-        if (LoadFromFile(GetFileName()) != 0) return -1;
     } else {
-        // The item had only an ID3v1 tag: look at it first, and at the start
-        // of the file only when it has gone.
-        const std::string path = GetFileName();
-        TFileSource file;
-        if (!file.Open(path)) return -1;
-        values_.Clear();
-        values_.Set("filename", path);
-        TTagReader reader(*this, file);
         reader.ReadID3v1();
         if (values_.GetView("TAG") != "TAG") {
             reader.ReadID3v2();
         } else {
             reader.ScanHeader(0);
         }
-        StoreFileFacts(file);
     }
+    StoreFileFacts(file);
+    values_.Compact();
+    return 0;
+}
+
+int TMP3Tag::LoadFromFile(const std::string& path) {
+    return ChangingValues([&] { return ReadFile(path, false); });
+}
+
+int TMP3Tag::ReloadTags() {
+    // An item that had only an ID3v1 tag looks at it first, and at the start
+    // of the file only when it has gone.
+    if (ReadFile(GetFileName(), values_.GetView("TAG") == "TAG") != 0) return -1;
     SetModified(false);
     values_.Compact();
     return 0;

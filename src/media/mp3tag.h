@@ -47,6 +47,9 @@ public:
 
 private:
     int SetAndMark(std::string_view key, std::string_view text);
+    // Reads the file's tags and stream information; -1, the values as they
+    // were, when it cannot be opened.
+    int ReadFile(const std::string& path, bool id3v1First);
     // Fills "TC_SIZE" and "date_modified" from the open file.
     void StoreFileFacts(const class TFileSource& file);
 

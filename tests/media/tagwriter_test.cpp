@@ -312,25 +312,25 @@ TEST_F(TagWriterTest, TheRealFileOfALinkIsReplacedWithItsPermissionsAndOwner) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 2); // no temporary file left
 }
 
-TEST(TagWriterCrash, AWriterKilledAtAnyMomentLeavesTheOldOrTheNewFileWhole) {
-    TempDir dir, data;
-    const std::string path = dir / "big.mp3";
-    const std::string original = mp3::Tag(3).Text("TIT2", "Old").Build() + mp3::Frames(6000); // 2.5 MB
-    TMediaEnvironment env(data.Path(), "GB18030");
-    TMP3Tag a(env), b(env);
-    a.LoadFromText("filename=" + path + "\r\nTIT2=A\r\n");
-    b.LoadFromText("filename=" + path + "\r\nTIT2=Bee\r\n");
-    std::string saved[2];
-    for (int i = 0; i < 2; ++i) {
+namespace {
+
+// Two items that rewrite one big file in turn, in a child process that is
+// killed at a random moment, and the three contents the file may hold.
+class TagWriterCrash : public ::testing::Test {
+protected:
+    void SetUp() override {
+        a.LoadFromText("filename=" + path + "\r\nTIT2=A\r\n");
+        b.LoadFromText("filename=" + path + "\r\nTIT2=Bee\r\n");
+        for (int i = 0; i < 2; ++i) {
+            mp3::WriteFile(path, original);
+            TMP3Tag& item = i == 0 ? a : b;
+            item.SetModified(true);
+            ASSERT_EQ(item.SaveIfModified(), 0);
+            saved[i] = Contents(path);
+        }
         mp3::WriteFile(path, original);
-        TMP3Tag& item = i == 0 ? a : b;
-        item.SetModified(true);
-        ASSERT_EQ(item.SaveIfModified(), 0);
-        saved[i] = Contents(path);
     }
-    mp3::WriteFile(path, original);
-    std::mt19937 random(7);
-    for (int round = 0; round < 20; ++round) {
+    void KillWriterAfterUpTo(useconds_t longest) {
         const pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
@@ -340,11 +340,28 @@ TEST(TagWriterCrash, AWriterKilledAtAnyMomentLeavesTheOldOrTheNewFileWhole) {
                     item->SaveIfModified();
                 }
         }
-        usleep(std::uniform_int_distribution<useconds_t>(0, 40000)(random));
+        usleep(std::uniform_int_distribution<useconds_t>(0, longest)(random));
         kill(child, SIGKILL);
         waitpid(child, nullptr, 0);
+    }
+    bool Whole(const std::string& bytes) const { return bytes == original || bytes == saved[0] || bytes == saved[1]; }
+
+    TempDir dir, data;
+    const std::string path = dir / "big.mp3";
+    const std::string original = mp3::Tag(3).Text("TIT2", "Old").Build() + mp3::Frames(6000); // 2.5 MB
+    TMediaEnvironment env{data.Path(), "GB18030"};
+    TMP3Tag a{env}, b{env};
+    std::string saved[2];
+    std::mt19937 random{7};
+};
+
+} // namespace
+
+TEST_F(TagWriterCrash, AWriterKilledAtAnyMomentLeavesTheOldOrTheNewFileWhole) {
+    for (int round = 0; round < 20; ++round) {
+        KillWriterAfterUpTo(40000);
         const std::string now = Contents(path);
-        EXPECT_TRUE(now == original || now == saved[0] || now == saved[1]) << "round " << round << ", " << now.size();
+        EXPECT_TRUE(Whole(now)) << "round " << round << ", " << now.size();
     }
 }
 
@@ -486,44 +503,15 @@ TEST_F(TagWriterTest, AFullDiskLeavesTheFileWholeAndNoTemporaryFile) {
     EXPECT_FALSE(fs::exists(data / "temp.dat.target"));
 }
 
-TEST(TagWriterCrash, ACopyInPlaceKilledAtAnyMomentKeepsTheCompleteNewFile) {
-    TempDir dir, data;
-    const std::string path = dir / "big.mp3";
-    const std::string original = mp3::Tag(3).Text("TIT2", "Old").Build() + mp3::Frames(6000); // 2.5 MB
-    TMediaEnvironment env(data.Path(), "GB18030");
-    TMP3Tag a(env), b(env);
-    a.LoadFromText("filename=" + path + "\r\nTIT2=A\r\n");
-    b.LoadFromText("filename=" + path + "\r\nTIT2=Bee\r\n");
-    std::string saved[2];
-    for (int i = 0; i < 2; ++i) {
-        mp3::WriteFile(path, original);
-        TMP3Tag& item = i == 0 ? a : b;
-        item.SetModified(true);
-        ASSERT_EQ(item.SaveIfModified(), 0);
-        saved[i] = Contents(path);
-    }
-    mp3::WriteFile(path, original);
-    const auto whole = [&](const std::string& bytes) { return bytes == original || bytes == saved[0] || bytes == saved[1]; };
+TEST_F(TagWriterCrash, ACopyInPlaceKilledAtAnyMomentKeepsTheCompleteNewFile) {
     fs::permissions(dir.Path(), fs::perms::owner_read | fs::perms::owner_exec);
-    std::mt19937 random(11);
     int pending = 0;
     for (int round = 0; round < 30; ++round) {
-        const pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            for (;;)
-                for (TMP3Tag* item : {&a, &b}) {
-                    item->SetModified(true);
-                    item->SaveIfModified();
-                }
-        }
-        usleep(std::uniform_int_distribution<useconds_t>(0, 60000)(random));
-        kill(child, SIGKILL);
-        waitpid(child, nullptr, 0);
+        KillWriterAfterUpTo(60000);
         std::string target;
         const std::string copy = PendingTagCopy(data.Path(), target);
         if (copy.empty()) {
-            EXPECT_TRUE(whole(Contents(path))) << "round " << round;
+            EXPECT_TRUE(Whole(Contents(path))) << "round " << round;
             EXPECT_FALSE(fs::exists(data / "temp.dat.target"));
             continue;
         }
