@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QModelIndex>
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <string>
 
 class QAction;
@@ -34,6 +36,7 @@ public:
     void SortTree();
 
     static TBOX* BoxOf(const QTreeWidgetItem* node);
+    // The current node: the one opened, and the one the commands act on.
     QTreeWidgetItem* SelectedNode() const;
     QTreeWidgetItem* RootNodeOf(QTreeWidgetItem* node) const;
     // Among node's children (the whole tree in display order without a node)
@@ -64,8 +67,16 @@ public:
     void PreparePopupMenuBox();
     void Rename2Click();
 
+protected:
+    // Focus entering the tree works out the command states.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void RefreshBranch(TBOX& box, int image);
+    // Deletes the children for which gone holds (forgetting the last opened
+    // node when it goes with them).
+    void RemoveChildNodes(QTreeWidgetItem* node, const std::function<bool(const QTreeWidgetItem*)>& gone);
+    QModelIndex IndexOf(QTreeWidgetItem* node) const;
     void ShowContextMenu(const QPoint& position);
 
     TtcrateFormMain& window_;
