@@ -26,10 +26,19 @@ class TBoxNode final : public QTreeWidgetItem {
 public:
     explicit TBoxNode(TBOX* box) { setData(0, kBoxRole, QVariant::fromValue(static_cast<void*>(box))); }
 
+    void setData(int column, int role, const QVariant& value) override {
+        // The caption as the sort compares it, made once rather than at every comparison.
+        if (column == 0 && (role == Qt::DisplayRole || role == Qt::EditRole)) caption_ = value.toString().toStdString();
+        QTreeWidgetItem::setData(column, role, value);
+    }
+
     bool operator<(const QTreeWidgetItem& other) const override {
         if (parent() == nullptr) return false;
-        return CompareIgnoringAsciiCase(text(0).toStdString(), other.text(0).toStdString()) < 0;
+        return CompareIgnoringAsciiCase(caption_, static_cast<const TBoxNode&>(other).caption_) < 0;
     }
+
+private:
+    std::string caption_;
 };
 
 struct TSortItems {
