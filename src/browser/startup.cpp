@@ -55,9 +55,13 @@ void TtcrateFormMain::FormCreate() {
         statusBar()->setVisible(statusBarShown);
         setWindowTitle("Tunecrate(tcrate)");
         const QRect designed = geometry();
-        setGeometry(settings_->ReadInteger("frame.x", designed.x()), settings_->ReadInteger("frame.y", designed.y()),
-                    settings_->ReadInteger("frame.width", designed.width()),
-                    settings_->ReadInteger("frame.height", designed.height()));
+        resize(settings_->ReadInteger("frame.width", designed.width()),
+               settings_->ReadInteger("frame.height", designed.height()));
+        // Until a place is stored the window manager places the window: the
+        // designed corner would put its title bar off the screen.
+        if (!settings_->ReadString("frame.x").empty() || !settings_->ReadString("frame.y").empty())
+            setGeometry(settings_->ReadInteger("frame.x", designed.x()), settings_->ReadInteger("frame.y", designed.y()),
+                        width(), height());
         if (settings_->ReadString("frame.windowstate") == "Maximized") setWindowState(Qt::WindowMaximized);
         SetInfoHeight(settings_->ReadInteger(kInfoHeightKey, kDesignedInfoHeight));
     } catch (const std::exception& error) {

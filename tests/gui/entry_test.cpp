@@ -103,7 +103,12 @@ TEST_F(EntryTest, AStartThatCannotListenSaysWhyAndStillOpensItsWindow) {
     EXPECT_EQ(window->Tree()->topLevelItemCount(), 4);
     const QStringList errors = dialogs.Texts(TScriptedDialogs::Kind::Error);
     ASSERT_EQ(errors.size(), 1);
-    EXPECT_TRUE(errors.front().contains(path)) << errors.front().toStdString();
+    EXPECT_TRUE(errors.front().contains(path + ": ")) << errors.front().toStdString();
+    // It keeps the lock: a later start ends instead of running beside it.
+    TInstanceChannel later(server_, semaphore_);
+    const TStartDecision next = DecideStart(later, {QString::fromStdString(Song("late.mp3", "Late"))});
+    EXPECT_FALSE(next.run);
+    EXPECT_EQ(next.exitCode, 1);
 }
 
 TEST_F(EntryTest, ASessionEndTheUserCancelsSavesAndLeavesAWorkingWindow) {

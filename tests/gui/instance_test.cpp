@@ -7,7 +7,6 @@
 #include <QCoreApplication>
 #include <QDataStream>
 #include <QDeadlineTimer>
-#include <QDir>
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -173,30 +172,6 @@ TEST_F(InstanceCount, ASenderWhoseInstanceWentBecomesTheRunningInstance) {
     ASSERT_TRUE(WaitUntil([&] { return start->isFinished(); }, 15000));
     EXPECT_TRUE(ran);
     EXPECT_TRUE(listened);
-}
-
-TEST_F(InstanceHandOff, ARelativeNameGoesOverAsTheFullNameInTheSendersFolder) {
-    auto channel = Running();
-    const QString before = QDir::currentPath();
-    ASSERT_TRUE(QDir::setCurrent(QDir::tempPath()));
-    EXPECT_EQ(Send({"music/rel.mp3"}), THandOffResult::kHandedOver);
-    QDir::setCurrent(before);
-    EXPECT_EQ(received_, QStringList{QDir::tempPath() + "/music/rel.mp3"});
-}
-
-TEST_F(InstanceListen, ASocketPathTakenByAFolderIsReportedAndTheStartStillRuns) {
-    const QString path = QDir::tempPath() + "/" + server_;
-    ASSERT_TRUE(QDir().mkpath(path));
-    auto channel = Channel();
-    const TStartDecision decision = DecideStart(*channel, {});
-    QDir().rmdir(path);
-    EXPECT_TRUE(decision.run);
-    EXPECT_TRUE(decision.problem.startsWith(path + ": ")) << decision.problem.toStdString();
-    // The lock stays with it: a later start ends instead of running beside it.
-    const TStartDecision later = DecideStart(*Channel(), {"/music/a.mp3"});
-    EXPECT_FALSE(later.run);
-    EXPECT_EQ(later.exitCode, 1);
-    EXPECT_FALSE(later.problem.isEmpty());
 }
 
 TEST_F(InstanceCount, RejectedFilesFreeTheCountForTheNextSender) {

@@ -303,3 +303,10 @@ TEST_F(MainWindowTest, ARefreshKeepsTheNodesOfBoxesThatStayAndFollowsNamesAndRem
     window->BoxTree().RefreshSelectedNode();
     EXPECT_EQ(Captions(all), QStringList({"0new", "A", "C2", "F"}));
 }
+
+TEST_F(MainWindowTest, TheWindowManagerPlacesTheFirstWindowAndAStoredPlaceIsKept) {
+    EXPECT_FALSE(Open()->testAttribute(Qt::WA_Moved));
+    mp3::WriteFile(data / "box.ini", "frame.x=300\r\nframe.y=200\r\nframe.width=700\r\nframe.height=500\r\n");
+    auto window = Open();
+    EXPECT_EQ(window->geometry(), QRect(300, 200, 700, 500));
+}
