@@ -217,12 +217,22 @@ void TBoxTreeController::RefreshNode(QTreeWidgetItem* node) {
         if (childBox->ChildCount() > 0) {
             RefreshNode(child);
         } else {
-            RemoveChildNodes(child, [](const QTreeWidgetItem*) { return true; });
+            RemoveChildNodes(child);
         }
     }
     // New nodes go in at once, after the old ones.
     node->addChildren(added);
     node->setExpanded(expanded);
+}
+
+void TBoxTreeController::RebuildNode(QTreeWidgetItem* node) {
+    if (node == nullptr) return;
+    RemoveChildNodes(node);
+    RefreshNode(node);
+}
+
+void TBoxTreeController::RemoveChildNodes(QTreeWidgetItem* node) {
+    RemoveChildNodes(node, [](const QTreeWidgetItem*) { return true; });
 }
 
 void TBoxTreeController::RemoveChildNodes(QTreeWidgetItem* node,
@@ -298,7 +308,7 @@ void TBoxTreeController::SortSelected(const std::string& key, bool sortTree) {
         box->SetSortKey(key);
     }
     const bool expanded = node->isExpanded();
-    RefreshNode(node);
+    RebuildNode(node);
     list.StartViewBuild();
     node->setExpanded(expanded);
     CheckToolsSortItem(key);
@@ -315,6 +325,7 @@ void TBoxTreeController::SortSelectedTwoLevels(const std::string& first, const s
         box->SetSortKey(first);
         for (int i = 0; i < box->ChildCount(); ++i) box->GetChild(i)->SetSortKey(second);
     }
+    RemoveChildNodes(node);
     if (IsUnderAllItems(node)) {
         RefreshAllItemsBranch();
     } else if (IsUnderFavourites(node)) {

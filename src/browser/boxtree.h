@@ -31,6 +31,11 @@ public:
     void RefreshPlaylistBranch();
     void RefreshNowPlayingBranch();
     void RefreshNode(QTreeWidgetItem* node);
+    // After a change that replaced the child boxes of the node's box (a
+    // re-sort frees them all): their nodes go and nodes of the new ones
+    // come. RefreshNode alone could take a new box made where a freed one
+    // was for the old one and keep its node.
+    void RebuildNode(QTreeWidgetItem* node);
     void RefreshSelectedNode();
     // Siblings below the roots in caption order; the roots keep theirs.
     void SortTree();
@@ -76,6 +81,7 @@ private:
     // Deletes the children for which gone holds (forgetting the last opened
     // node when it goes with them).
     void RemoveChildNodes(QTreeWidgetItem* node, const std::function<bool(const QTreeWidgetItem*)>& gone);
+    void RemoveChildNodes(QTreeWidgetItem* node);
     QModelIndex IndexOf(QTreeWidgetItem* node) const;
     void ShowContextMenu(const QPoint& position);
 

@@ -291,7 +291,7 @@ void TTrackListController::SortRowBox(const std::string& key) {
         std::unique_lock change(window_.LibraryLock());
         box->SetSortKey(key);
     }
-    if (QTreeWidgetItem* node = window_.BoxTree().FindChildNodeOfSelected(box)) window_.BoxTree().RefreshNode(node);
+    if (QTreeWidgetItem* node = window_.BoxTree().FindChildNodeOfSelected(box)) window_.BoxTree().RebuildNode(node);
 }
 
 void TTrackListController::PreparePopupMenuMusic() {
