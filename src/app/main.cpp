@@ -9,7 +9,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "browser/mainwindow.h"
+#include "app/entry.h"
 #include "core/paths.h"
 #include "platform/instance.h"
 #include "ui/qtdialogs.h"
@@ -58,30 +58,17 @@ int main(int argc, char** argv) {
     app.setApplicationName("Tunecrate");
     const QStringList files = app.arguments().mid(1);
 
-    // Two running instances would overwrite each other's library: a start
-    // that loses the race to become the first hands over after all.
     TInstanceChannel channel;
-    for (;;) {
-        switch (HandOff(files)) {
-        case THandOffResult::kRaised:
-        case THandOffResult::kHandedOver:
-            return 0;
-        case THandOffResult::kTimedOut:
-            std::fprintf(stderr, "tunecrate: the running Tunecrate did not take the file within 10 seconds\n");
-            return 1;
-        case THandOffResult::kNoInstance:
-            break;
-        }
-        if (channel.Listen()) break;
+    const TStartDecision start = DecideStart(channel, files);
+    if (!start.run) {
+        if (!start.problem.isEmpty()) std::fprintf(stderr, "tunecrate: %s\n", qPrintable(start.problem));
+        return start.exitCode;
     }
 
     app.setStyle(new THintStyle);
     TQtDialogs dialogs;
-    TtcrateFormMain window({DataFolder(), ResourceFolder(), files, &dialogs, &channel});
-    CloseOnStopSignals(window);
-    // The end of the desktop session saves as closing the window does.
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, [&window] { window.FormDestroy(); });
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, [&window] { window.FormDestroy(); });
-    window.show();
+    THandOffReceiver* handOff = start.problem.isEmpty() ? &channel : nullptr;
+    const auto window = OpenMainWindow({DataFolder(), ResourceFolder(), files, &dialogs, handOff}, start.problem);
+    CloseOnStopSignals(*window);
     return app.exec();
 }

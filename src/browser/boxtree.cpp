@@ -1,10 +1,13 @@
 #include "browser/boxtree.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QMenu>
 #include <QTreeWidget>
 #include <array>
 #include <mutex>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "browser/mainwindow.h"
 #include "browser/tracklistctl.h"
@@ -23,10 +26,19 @@ class TBoxNode final : public QTreeWidgetItem {
 public:
     explicit TBoxNode(TBOX* box) { setData(0, kBoxRole, QVariant::fromValue(static_cast<void*>(box))); }
 
+    void setData(int column, int role, const QVariant& value) override {
+        // The caption as the sort compares it, made once rather than at every comparison.
+        if (column == 0 && (role == Qt::DisplayRole || role == Qt::EditRole)) caption_ = value.toString().toStdString();
+        QTreeWidgetItem::setData(column, role, value);
+    }
+
     bool operator<(const QTreeWidgetItem& other) const override {
         if (parent() == nullptr) return false;
-        return CompareIgnoringAsciiCase(text(0).toStdString(), other.text(0).toStdString()) < 0;
+        return CompareIgnoringAsciiCase(caption_, static_cast<const TBoxNode&>(other).caption_) < 0;
     }
+
+private:
+    std::string caption_;
 };
 
 struct TSortItems {
@@ -75,7 +87,10 @@ TBoxTreeController::TBoxTreeController(TtcrateFormMain& window, QTreeWidget& tre
     tree_.setContextMenuPolicy(Qt::CustomContextMenu);
     connect(&tree_, &QTreeWidget::customContextMenuRequested, this, &TBoxTreeController::ShowContextMenu);
     connect(&tree_, &QTreeWidget::itemClicked, this, [this] { TreeView1Click(); });
+    // The current node is the one opened, however it became current (a
+    // press makes a node current before it selects it).
     connect(&tree_, &QTreeWidget::currentItemChanged, this, [this] { TreeView1Change(); });
+    tree_.installEventFilter(this);
     // An edited caption is the editing commands' to act on; until they
     // take it, the node shows its box's name again.
     connect(&tree_, &QTreeWidget::itemChanged, this, [](QTreeWidgetItem* node) {
@@ -88,9 +103,11 @@ TBOX* TBoxTreeController::BoxOf(const QTreeWidgetItem* node) {
     return node == nullptr ? nullptr : static_cast<TBOX*>(node->data(0, kBoxRole).value<void*>());
 }
 
-QTreeWidgetItem* TBoxTreeController::SelectedNode() const {
-    const QList<QTreeWidgetItem*> selected = tree_.selectedItems();
-    return selected.isEmpty() ? nullptr : selected.front();
+QTreeWidgetItem* TBoxTreeController::SelectedNode() const { return tree_.currentItem(); }
+
+bool TBoxTreeController::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == &tree_ && event->type() == QEvent::FocusIn) window_.TrackList().UpdateCommandStates();
+    return QObject::eventFilter(watched, event);
 }
 
 QTreeWidgetItem* TBoxTreeController::RootNodeOf(QTreeWidgetItem* node) const {
@@ -172,37 +189,79 @@ void TBoxTreeController::RefreshNode(QTreeWidgetItem* node) {
     TBOX* box = BoxOf(node);
     if (box == nullptr) return;
     const bool expanded = node->isExpanded();
-    for (int i = node->childCount() - 1; i >= 0; --i) {
-        const TBOX* child = BoxOf(node->child(i));
-        bool present = false;
-        for (int k = 0; k < box->ChildCount() && !present; ++k) present = box->GetChild(k) == child;
-        if (!present) {
-            for (const QTreeWidgetItem* above = lastOpened_; above != nullptr; above = above->parent())
-                if (above == node->child(i)) lastOpened_ = nullptr;
-            delete node->takeChild(i);
-        }
-    }
+    std::unordered_set<const TBOX*> childBoxes;
+    childBoxes.reserve(static_cast<std::size_t>(box->ChildCount()));
+    for (int k = 0; k < box->ChildCount(); ++k) childBoxes.insert(box->GetChild(k));
+    RemoveChildNodes(node, [&](const QTreeWidgetItem* child) { return !childBoxes.contains(BoxOf(child)); });
+
+    // Of two nodes of one box the first counts, as FindChildNodeForBox finds it.
+    std::unordered_map<const TBOX*, QTreeWidgetItem*> nodeOf;
+    nodeOf.reserve(static_cast<std::size_t>(node->childCount()));
+    for (int i = 0; i < node->childCount(); ++i) nodeOf.emplace(BoxOf(node->child(i)), node->child(i));
     static const QIcon boxIcon = [] {
         QIcon icon = ImageList20(Images::kBox);
         icon.addPixmap(ImageList20(Images::kSelectedBox).pixmap(20, 20), QIcon::Selected);
         return icon;
     }();
+    QList<QTreeWidgetItem*> added;
     for (int k = 0; k < box->ChildCount(); ++k) {
         TBOX* childBox = box->GetChild(k);
-        QTreeWidgetItem* child = FindChildNodeForBox(node, childBox);
+        const auto found = nodeOf.find(childBox);
+        QTreeWidgetItem* child = found != nodeOf.end() ? found->second : nullptr;
         if (child == nullptr) {
             child = new TBoxNode(childBox);
-            node->addChild(child);
+            added << child;
         }
         child->setText(0, QString::fromStdString(childBox->GetName()));
         child->setIcon(0, boxIcon);
         if (childBox->ChildCount() > 0) {
             RefreshNode(child);
         } else {
-            qDeleteAll(child->takeChildren());
+            RemoveChildNodes(child);
         }
     }
+    // New nodes go in at once, after the old ones.
+    node->addChildren(added);
     node->setExpanded(expanded);
+}
+
+void TBoxTreeController::RebuildNode(QTreeWidgetItem* node) {
+    if (node == nullptr) return;
+    RemoveChildNodes(node);
+    RefreshNode(node);
+}
+
+void TBoxTreeController::RemoveChildNodes(QTreeWidgetItem* node) {
+    RemoveChildNodes(node, [](const QTreeWidgetItem*) { return true; });
+}
+
+void TBoxTreeController::RemoveChildNodes(QTreeWidgetItem* node,
+                                          const std::function<bool(const QTreeWidgetItem*)>& gone) {
+    for (const QTreeWidgetItem* above = lastOpened_; above != nullptr; above = above->parent())
+        if (above->parent() == node && gone(above)) lastOpened_ = nullptr;
+    // Runs of neighbours go in one step each, from the end.
+    int end = node->childCount();
+    while (end > 0) {
+        if (!gone(node->child(end - 1))) {
+            --end;
+            continue;
+        }
+        int begin = end - 1;
+        while (begin > 0 && gone(node->child(begin - 1))) --begin;
+        if (begin == 0 && end == node->childCount()) {
+            qDeleteAll(node->takeChildren());
+        } else {
+            tree_.model()->removeRows(begin, end - begin, IndexOf(node));
+        }
+        end = begin;
+    }
+}
+
+QModelIndex TBoxTreeController::IndexOf(QTreeWidgetItem* node) const {
+    if (node == nullptr) return {};
+    QTreeWidgetItem* parent = node->parent();
+    const int row = parent != nullptr ? parent->indexOfChild(node) : tree_.indexOfTopLevelItem(node);
+    return tree_.model()->index(row, 0, IndexOf(parent));
 }
 
 void TBoxTreeController::RefreshSelectedNode() {
@@ -228,6 +287,10 @@ void TBoxTreeController::TreeView1Click() {
 }
 
 void TBoxTreeController::TreeView1Change() {
+    // What is highlighted is what is open: keys that move only the current
+    // node (Ctrl and an arrow) select it too.
+    if (QTreeWidgetItem* node = tree_.currentItem(); node != nullptr && !node->isSelected())
+        tree_.setCurrentItem(node, 0, QItemSelectionModel::ClearAndSelect);
     if (updating_ || window_.Creating()) return;
     TreeView1Click();
     window_.TrackList().UpdateCommandStates();
@@ -238,13 +301,14 @@ void TBoxTreeController::SortSelected(const std::string& key, bool sortTree) {
     TBOX* box = BoxOf(node);
     if (box == nullptr) return;
     TTrackListController& list = window_.TrackList();
-    list.StopViewBuild();
+    // The box's children go, and the rows showing them with them.
+    list.ForgetRows();
     {
         std::unique_lock change(window_.LibraryLock());
         box->SetSortKey(key);
     }
     const bool expanded = node->isExpanded();
-    RefreshNode(node);
+    RebuildNode(node);
     list.StartViewBuild();
     node->setExpanded(expanded);
     CheckToolsSortItem(key);
@@ -255,12 +319,13 @@ void TBoxTreeController::SortSelectedTwoLevels(const std::string& first, const s
     QTreeWidgetItem* node = SelectedNode();
     TBOX* box = BoxOf(node);
     if (box == nullptr) return;
-    window_.TrackList().StopViewBuild();
+    window_.TrackList().ForgetRows();
     {
         std::unique_lock change(window_.LibraryLock());
         box->SetSortKey(first);
         for (int i = 0; i < box->ChildCount(); ++i) box->GetChild(i)->SetSortKey(second);
     }
+    RemoveChildNodes(node);
     if (IsUnderAllItems(node)) {
         RefreshAllItemsBranch();
     } else if (IsUnderFavourites(node)) {

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QModelIndex>
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <string>
 
 class QAction;
@@ -29,11 +31,17 @@ public:
     void RefreshPlaylistBranch();
     void RefreshNowPlayingBranch();
     void RefreshNode(QTreeWidgetItem* node);
+    // After a change that replaced the child boxes of the node's box (a
+    // re-sort frees them all): their nodes go and nodes of the new ones
+    // come. RefreshNode alone could take a new box made where a freed one
+    // was for the old one and keep its node.
+    void RebuildNode(QTreeWidgetItem* node);
     void RefreshSelectedNode();
     // Siblings below the roots in caption order; the roots keep theirs.
     void SortTree();
 
     static TBOX* BoxOf(const QTreeWidgetItem* node);
+    // The current node: the one opened, and the one the commands act on.
     QTreeWidgetItem* SelectedNode() const;
     QTreeWidgetItem* RootNodeOf(QTreeWidgetItem* node) const;
     // Among node's children (the whole tree in display order without a node)
@@ -64,8 +72,17 @@ public:
     void PreparePopupMenuBox();
     void Rename2Click();
 
+protected:
+    // Focus entering the tree works out the command states.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void RefreshBranch(TBOX& box, int image);
+    // Deletes the children for which gone holds (forgetting the last opened
+    // node when it goes with them).
+    void RemoveChildNodes(QTreeWidgetItem* node, const std::function<bool(const QTreeWidgetItem*)>& gone);
+    void RemoveChildNodes(QTreeWidgetItem* node);
+    QModelIndex IndexOf(QTreeWidgetItem* node) const;
     void ShowContextMenu(const QPoint& position);
 
     TtcrateFormMain& window_;

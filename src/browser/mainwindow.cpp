@@ -14,6 +14,7 @@
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <mutex>
 
 #include "browser/about.h"
@@ -92,8 +93,10 @@ void TtcrateFormMain::BuildLayout() {
     tree_->setEditTriggers(QAbstractItemView::SelectedClicked);
 
     auto* right = new QSplitter(Qt::Vertical, splitter_);
+    splitterFile_ = right;
     right->setObjectName("SplitterFile");
     right->setHandleWidth(10);
+    right->setChildrenCollapsible(false);
     listView_ = new QTreeView(right);
     listView_->setObjectName("ListView1");
     listView_->setRootIsDecorated(false);
@@ -101,8 +104,15 @@ void TtcrateFormMain::BuildLayout() {
     panelFile_ = new TInfoPanel(QString::fromStdString(setup_.resourceFolder) + "tcrate.jpg", right);
     panelFile_->setObjectName("PanelFile");
     panelFile_->ListViewInfo()->setItemDelegate(new TRowDelegate(true, panelFile_->ListViewInfo()));
-    panelFile_->setFixedHeight(107);
+    panelFile_->setMinimumHeight(kMinInfoHeight);
     panelFile_->hide();
+    // The list takes what the window grows by; the panel comes back at the
+    // height the user dragged it to (the splitter forgets it while it hides).
+    right->setStretchFactor(0, 1);
+    right->setStretchFactor(1, 0);
+    infoHeight_ = kDesignedInfoHeight;
+    panelFile_->installEventFilter(this);
+    connect(right, &QSplitter::splitterMoved, this, [this] { infoHeight_ = panelFile_->height(); });
 
     splitter_->addWidget(tree_);
     splitter_->addWidget(right);
@@ -160,10 +170,24 @@ void TtcrateFormMain::ToolButtonAboutClick() {
     about.exec();
 }
 
+void TtcrateFormMain::SetInfoHeight(int height) {
+    infoHeight_ = std::max(height, kMinInfoHeight);
+    if (panelFile_->isVisible())
+        splitterFile_->setSizes({std::max(1, splitterFile_->height() - infoHeight_), infoHeight_});
+}
+
+bool TtcrateFormMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == panelFile_ && event->type() == QEvent::Show) SetInfoHeight(infoHeight_);
+    return QMainWindow::eventFilter(watched, event);
+}
+
 void TtcrateFormMain::WMAddFiles(const QString& fileName) {
-    // Only an existing file whose extension is exactly ".mp3" is taken.
+    // Only an existing file whose extension is exactly ".mp3" is taken, by
+    // its full name: a relative one would be found in this program's folder
+    // instead of the sender's.
     const std::string name = fileName.toStdString();
-    if (library_ != nullptr && FileExtension(name) == ".mp3" && QFileInfo(fileName).isFile()) {
+    const QFileInfo file(fileName);
+    if (library_ != nullptr && FileExtension(name) == ".mp3" && file.isAbsolute() && file.isFile()) {
         {
             trackList_->StopViewBuild();
             std::unique_lock change(libraryLock_);

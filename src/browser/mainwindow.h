@@ -27,6 +27,12 @@ class TTUNECRATE;
 class TXaudioPlayer;
 struct TMediaEnvironment;
 
+// The information panel's height: the designed one at first, then what the
+// user drags it to, kept in the settings.
+inline constexpr int kDesignedInfoHeight = 107;
+inline constexpr int kMinInfoHeight = 40;
+inline constexpr const char* kInfoHeightKey = "infopanel.height";
+
 // Where the main window finds its files and its helpers.
 struct TMainWindowSetup {
     std::string dataFolder;     // "tune.crate", "tune.bak", "box.ini", "picture/"; ends with "/"
@@ -68,10 +74,12 @@ public:
     // True while the window is being made; selection changes then open nothing.
     bool Creating() const { return creating_; }
 
-    // Stores the layout and selection, writes the library and the settings:
-    // at the window's close, the end of the desktop session or a signal to
-    // stop. Runs once.
+    // Stores the layout and selection, writes the library and the settings
+    // and tears down: at the window's close or a signal to stop. Runs once.
     void FormDestroy();
+    // The desktop session is ending: writes what FormDestroy writes and
+    // keeps the window whole, since the user may still cancel the logout.
+    void SaveSession();
 
 public slots:
     void Help2Click();
@@ -83,6 +91,8 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // The information panel, shown again, takes its height.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void BuildLayout();
@@ -98,6 +108,9 @@ private:
     void FormCreate();
     void RestoreSelection();
     void SaveSelection();
+    // The placement, the information panel's height and the selection, into the settings.
+    void StoreWindowState();
+    void SetInfoHeight(int height);
     void WMAddFiles(const QString& fileName);
     void Timer1Timer();
 
@@ -115,6 +128,8 @@ private:
     QToolBar* toolBar_ = nullptr;
     QWidget* playerPanel_ = nullptr;
     QSplitter* splitter_ = nullptr;
+    QSplitter* splitterFile_ = nullptr; // the track list above, the information panel below
+    int infoHeight_ = 0;                // the information panel's, as the user left it
     QTreeWidget* tree_ = nullptr;
     QTreeView* listView_ = nullptr;
     TInfoPanel* panelFile_ = nullptr;

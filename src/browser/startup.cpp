@@ -5,6 +5,7 @@
 #include <QStatusBar>
 #include <QToolTip>
 #include <QTreeWidget>
+#include <shared_mutex>
 
 #include "browser/boxtree.h"
 #include "browser/infopanel.h"
@@ -22,7 +23,7 @@
 
 void TtcrateFormMain::FormCreate() {
     QPalette hints = QToolTip::palette();
-    hints.setColor(QPalette::ToolTipBase, QColor(0xB5, 0xE5, 0xEE));
+    hints.setColor(QPalette::ToolTipBase, QColor(kHintColour));
     QToolTip::setPalette(hints);
     creating_ = true;
     settings_ = std::make_unique<TSysInfo>(setup_.dataFolder);
@@ -54,10 +55,15 @@ void TtcrateFormMain::FormCreate() {
         statusBar()->setVisible(statusBarShown);
         setWindowTitle("Tunecrate(tcrate)");
         const QRect designed = geometry();
-        setGeometry(settings_->ReadInteger("frame.x", designed.x()), settings_->ReadInteger("frame.y", designed.y()),
-                    settings_->ReadInteger("frame.width", designed.width()),
-                    settings_->ReadInteger("frame.height", designed.height()));
+        resize(settings_->ReadInteger("frame.width", designed.width()),
+               settings_->ReadInteger("frame.height", designed.height()));
+        // Until a place is stored the window manager places the window: the
+        // designed corner would put its title bar off the screen.
+        if (!settings_->ReadString("frame.x").empty() || !settings_->ReadString("frame.y").empty())
+            setGeometry(settings_->ReadInteger("frame.x", designed.x()), settings_->ReadInteger("frame.y", designed.y()),
+                        width(), height());
         if (settings_->ReadString("frame.windowstate") == "Maximized") setWindowState(Qt::WindowMaximized);
+        SetInfoHeight(settings_->ReadInteger(kInfoHeightKey, kDesignedInfoHeight));
     } catch (const std::exception& error) {
         // A database the program cannot read is left as it is.
         library_.reset();
@@ -103,18 +109,33 @@ void TtcrateFormMain::SaveSelection() {
     }
 }
 
-void TtcrateFormMain::FormDestroy() {
-    if (destroyed_) return;
-    destroyed_ = true;
-    timer1_.stop();
-    trackList_->StopBuilder();
+void TtcrateFormMain::StoreWindowState() {
     const QRect frame = normalGeometry();
     settings_->WriteInteger("frame.x", frame.x());
     settings_->WriteInteger("frame.y", frame.y());
     settings_->WriteInteger("frame.width", frame.width());
     settings_->WriteInteger("frame.height", frame.height());
     settings_->WriteString("frame.windowstate", isMaximized() ? "Maximized" : "Normal");
+    settings_->WriteInteger(kInfoHeightKey, infoHeight_);
     SaveSelection();
+}
+
+void TtcrateFormMain::SaveSession() {
+    if (destroyed_) return;
+    StoreWindowState();
+    if (library_ != nullptr) {
+        std::shared_lock reading(libraryLock_);
+        library_->Save();
+    }
+    settings_->Save();
+}
+
+void TtcrateFormMain::FormDestroy() {
+    if (destroyed_) return;
+    destroyed_ = true;
+    timer1_.stop();
+    trackList_->StopBuilder();
+    StoreWindowState();
     panelFile_->ForgetCurrentItem();
     boxTree_->SetLibrary(nullptr);
     tree_->clear();

@@ -2,6 +2,7 @@
 
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QMenu>
 #include <mutex>
 #include <QTreeView>
@@ -49,6 +50,7 @@ TTrackListController::TTrackListController(TtcrateFormMain& window, QTreeView& l
     list_.setContextMenuPolicy(Qt::CustomContextMenu);
     connect(&list_, &QTreeView::customContextMenuRequested, this, &TTrackListController::ShowContextMenu);
     list_.installEventFilter(this);
+    list_.viewport()->installEventFilter(this);
     AttachViewEvents();
 
     builder_ = std::make_unique<TCreateViewThread>(libraryLock);
@@ -83,6 +85,11 @@ void TTrackListController::StartViewBuild() {
 
 void TTrackListController::StopViewBuild() {
     if (builder_) builder_->CancelBuild();
+}
+
+void TTrackListController::ForgetRows() {
+    StopViewBuild();
+    model_->Clear();
 }
 
 void TTrackListController::StopBuilder() {
@@ -246,6 +253,20 @@ void TTrackListController::SelectAll1Click() {
 }
 
 bool TTrackListController::eventFilter(QObject* watched, QEvent* event) {
+    // The right button leaves the selection to the context menu, which adds
+    // the row; the view's own handling would make the row the only one.
+    if (watched == list_.viewport() && (event->type() == QEvent::MouseButtonPress ||
+                                        event->type() == QEvent::MouseButtonRelease ||
+                                        event->type() == QEvent::MouseButtonDblClick)) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() != Qt::RightButton) return false;
+        const QModelIndex row = list_.indexAt(mouse->position().toPoint());
+        if (event->type() == QEvent::MouseButtonPress && row.isValid()) {
+            list_.selectionModel()->setCurrentIndex(row, QItemSelectionModel::NoUpdate);
+            list_.selectionModel()->select(row, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        }
+        return true;
+    }
     if (watched == &list_ && event->type() == QEvent::FocusIn) UpdateCommandStates();
     if (watched == &list_ && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
@@ -270,7 +291,7 @@ void TTrackListController::SortRowBox(const std::string& key) {
         std::unique_lock change(window_.LibraryLock());
         box->SetSortKey(key);
     }
-    if (QTreeWidgetItem* node = window_.BoxTree().FindChildNodeOfSelected(box)) window_.BoxTree().RefreshNode(node);
+    if (QTreeWidgetItem* node = window_.BoxTree().FindChildNodeOfSelected(box)) window_.BoxTree().RebuildNode(node);
 }
 
 void TTrackListController::PreparePopupMenuMusic() {

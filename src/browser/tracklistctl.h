@@ -27,6 +27,9 @@ public:
     // Lists the selected node's box (not while the window is being made).
     void StartViewBuild();
     void StopViewBuild();
+    // Stops the build and empties the list, before a change frees boxes or
+    // items that rows show: a row is painted from what it refers to.
+    void ForgetRows();
     // Shut-down: no more builds, no more list events.
     void StopBuilder();
 

@@ -39,12 +39,20 @@ public:
                               QString semaphoreName = DefaultSemaphoreName(), QObject* parent = nullptr);
     ~TInstanceChannel() override;
 
+    enum class TListen {
+        kListening,     // this start is the running instance, reachable by later starts
+        kOtherInstance, // another start runs, or is just becoming the running instance
+        kFailed,        // this start is the running instance, but later starts cannot reach it
+    };
     // Becomes the running instance: removes a socket or semaphore a crashed
     // instance left behind, creates the semaphore with the count 1 and
-    // listens. False when another instance is running, or when the socket or
-    // the semaphore cannot be made.
-    bool Listen();
+    // listens. After kFailed, ErrorString says what could not be made.
+    TListen Listen();
+    QString ErrorString() const;
     void FinishHandOff() override;
+
+    const QString& ServerName() const;
+    const QString& SemaphoreName() const;
 
 private:
     struct Private;
@@ -53,14 +61,30 @@ private:
 
 // What a later start did.
 enum class THandOffResult {
-    kNoInstance, // nobody listens: this start becomes the running instance
-    kRaised,     // no file: the running window was asked to come to the front
-    kHandedOver, // the first file was handed over
-    kTimedOut,   // the running instance did not take the hand-off in time
+    kNoInstance,  // nobody listens, or the running instance went before it took the file
+    kRaised,      // no file: the running window was asked to come to the front
+    kHandedOver,  // the first file was handed over
+    kNoSemaphore, // the semaphore "AddFiles" could not be opened
 };
 
-// The sending side, run by a later start before any window exists. Waits at
-// most timeoutMs for the count and the delivery.
-THandOffResult HandOff(const QStringList& files, int timeoutMs = 10000,
+// The sending side, run by a later start before any window exists. The first
+// file goes over by its absolute name, since the running instance works in
+// another folder. A busy window only delays the hand-off: it waits as long
+// as the running instance keeps the connection.
+THandOffResult HandOff(const QStringList& files,
                        const QString& serverName = TInstanceChannel::DefaultServerName(),
                        const QString& semaphoreName = TInstanceChannel::DefaultSemaphoreName());
+
+// How a start goes on: it ends (handed over, or nothing it can do), or it
+// runs as the running instance, without its channel when problem is set.
+struct TStartDecision {
+    bool run = false;
+    int exitCode = 0; // when it ends
+    // When it ends: why, when it failed. When it runs: what kept the channel
+    // from being made (a path or name and the system's reason).
+    QString problem;
+};
+// Hands over to the running instance or becomes it. A start that finds the
+// running instance without a channel waits a moment (it may be about to
+// listen) and then ends.
+TStartDecision DecideStart(TInstanceChannel& channel, const QStringList& files);

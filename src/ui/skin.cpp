@@ -67,5 +67,7 @@ void ApplySkin(const TSkin& skin) {
     palette.setColor(QPalette::Highlight, skin.listSelection);
     palette.setColor(QPalette::HighlightedText, skin.listSelectionText);
     QApplication::setPalette(palette);
-    qApp->setStyleSheet(skin.styleSheet);
+    // The later rule wins over the skin's own.
+    qApp->setStyleSheet(skin.styleSheet + QStringLiteral("\nQToolTip { background-color: %1; }\n")
+                                              .arg(QColor(kHintColour).name()));
 }

@@ -21,8 +21,12 @@ struct TSkin {
     QColor infoBackground; // the information panel
 };
 
+// The hints are pale blue under every skin.
+inline constexpr QRgb kHintColour = 0xB5E5EE;
+
 // Reads a skin description file; none when it or its style sheet cannot be read.
 std::optional<TSkin> LoadSkin(const QString& path);
 
-// Gives every window of the program, open now or later, the skin's look.
+// Gives every window of the program, open now or later, the skin's look,
+// with the hints in kHintColour whatever the skin's style sheet says.
 void ApplySkin(const TSkin& skin);

@@ -39,15 +39,13 @@ protected:
     // The running instance, noting what arrives and finishing only when told.
     std::unique_ptr<TInstanceChannel> Running() {
         auto channel = Channel();
-        EXPECT_TRUE(channel->Listen());
+        EXPECT_EQ(channel->Listen(), TInstanceChannel::TListen::kListening);
         QObject::connect(channel.get(), &THandOffReceiver::RaiseRequested, [this] { ++raised_; });
         QObject::connect(channel.get(), &THandOffReceiver::FileHandedOver,
                          [this](const QString& name) { received_ << name; });
         return channel;
     }
-    THandOffResult Send(const QStringList& files, int timeoutMs = 10000) {
-        return TLaterStart(files, timeoutMs, server_, semaphore_).Result();
-    }
+    THandOffResult Send(const QStringList& files) { return TLaterStart(files, server_, semaphore_).Result(); }
 
     bool SemaphoreExists() const {
         sem_t* semaphore = sem_open(semaphore_.toUtf8().constData(), 0);
@@ -87,24 +85,24 @@ using InstanceCount = Instance;
 
 TEST_F(InstanceListen, SecondChannelIsRefusedWhileTheFirstRunsAndNothingIsLeftAfterIt) {
     auto first = Channel();
-    ASSERT_TRUE(first->Listen());
-    EXPECT_FALSE(Channel()->Listen());
+    ASSERT_EQ(first->Listen(), TInstanceChannel::TListen::kListening);
+    EXPECT_EQ(Channel()->Listen(), TInstanceChannel::TListen::kOtherInstance);
     EXPECT_TRUE(SemaphoreExists()); // the refused channel left the running one's alone
     first.reset();
     EXPECT_FALSE(SemaphoreExists());
-    EXPECT_TRUE(Channel()->Listen());
+    EXPECT_EQ(Channel()->Listen(), TInstanceChannel::TListen::kListening);
 }
 
 TEST_F(InstanceListen, CrashLeftoversCountAsNoInstanceAndAreReset) {
     LeaveCrashedInstance();
-    EXPECT_EQ(HandOff({"/music/a.mp3"}, 2000, server_, semaphore_), THandOffResult::kNoInstance);
+    EXPECT_EQ(HandOff({"/music/a.mp3"}, server_, semaphore_), THandOffResult::kNoInstance);
     auto channel = Running();
     EXPECT_EQ(Send({"/music/a.mp3"}), THandOffResult::kHandedOver);
 }
 
 TEST_F(InstanceHandOff, WithoutInstanceTheStartRunsItself) {
-    EXPECT_EQ(HandOff({}, 2000, server_, semaphore_), THandOffResult::kNoInstance);
-    EXPECT_EQ(HandOff({"/music/a.mp3"}, 2000, server_, semaphore_), THandOffResult::kNoInstance);
+    EXPECT_EQ(HandOff({}, server_, semaphore_), THandOffResult::kNoInstance);
+    EXPECT_EQ(HandOff({"/music/a.mp3"}, server_, semaphore_), THandOffResult::kNoInstance);
 }
 
 TEST_F(InstanceHandOff, WithoutFilesTheWindowIsRaised) {
@@ -138,7 +136,7 @@ TEST_F(InstanceHandOff, MessageInPiecesIsReadWholeWhileOthersGetThrough) {
 TEST_F(InstanceCount, NextSenderWaitsForTheFinishThenGetsThrough) {
     auto channel = Running();
     ASSERT_EQ(Send({"/music/a.mp3"}), THandOffResult::kHandedOver);
-    TLaterStart second({"/music/b.mp3"}, 10000, server_, semaphore_);
+    TLaterStart second({"/music/b.mp3"}, server_, semaphore_);
     EXPECT_FALSE(WaitUntil([&] { return second.Ended(); }, 200));
     EXPECT_EQ(received_, QStringList{"/music/a.mp3"});
     channel->FinishHandOff();
@@ -146,11 +144,34 @@ TEST_F(InstanceCount, NextSenderWaitsForTheFinishThenGetsThrough) {
     EXPECT_EQ(received_, (QStringList{"/music/a.mp3", "/music/b.mp3"}));
 }
 
-TEST_F(InstanceCount, ReceiverThatNeverFinishesMakesTheNextSenderTimeOut) {
+TEST_F(InstanceCount, ReceiverThatNeverFinishesKeepsTheNextSenderWaitingUntilItGoes) {
     auto channel = Running();
     ASSERT_EQ(Send({"/music/a.mp3"}), THandOffResult::kHandedOver);
-    EXPECT_EQ(Send({"/music/b.mp3"}, 300), THandOffResult::kTimedOut);
+    TLaterStart second({"/music/b.mp3"}, server_, semaphore_);
+    EXPECT_FALSE(WaitUntil([&] { return second.Ended(); }, 300));
+    channel.reset();
+    // Nobody took the file: the start is free to run and add it itself.
+    EXPECT_EQ(second.Result(), THandOffResult::kNoInstance);
     EXPECT_EQ(received_, QStringList{"/music/a.mp3"});
+}
+
+TEST_F(InstanceCount, ASenderWhoseInstanceWentBecomesTheRunningInstance) {
+    auto channel = Running();
+    ASSERT_EQ(Send({"/music/a.mp3"}), THandOffResult::kHandedOver);
+    std::atomic<bool> ran = false;
+    std::atomic<bool> listened = false;
+    std::unique_ptr<QThread> start(QThread::create([&] {
+        auto own = Channel();
+        const TStartDecision decision = DecideStart(*own, {"/music/b.mp3"});
+        ran = decision.run;
+        listened = decision.problem.isEmpty() && own->Listen() == TInstanceChannel::TListen::kListening;
+    }));
+    start->start();
+    EXPECT_FALSE(WaitUntil([&] { return start->isFinished(); }, 300));
+    channel.reset();
+    ASSERT_TRUE(WaitUntil([&] { return start->isFinished(); }, 15000));
+    EXPECT_TRUE(ran);
+    EXPECT_TRUE(listened);
 }
 
 TEST_F(InstanceCount, RejectedFilesFreeTheCountForTheNextSender) {
@@ -166,5 +187,8 @@ TEST_F(InstanceCount, FinishingTwiceDoesNotLetTwoSendersThrough) {
     channel->FinishHandOff();
     channel->FinishHandOff();
     EXPECT_EQ(Send({"/music/a.mp3"}), THandOffResult::kHandedOver);
-    EXPECT_EQ(Send({"/music/b.mp3"}, 300), THandOffResult::kTimedOut);
+    TLaterStart second({"/music/b.mp3"}, server_, semaphore_);
+    EXPECT_FALSE(WaitUntil([&] { return second.Ended(); }, 300));
+    channel.reset();
+    EXPECT_EQ(second.Result(), THandOffResult::kNoInstance);
 }

@@ -24,8 +24,8 @@ inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
 // A later start, run on its own thread while this one serves the channel.
 class TLaterStart {
 public:
-    TLaterStart(const QStringList& files, int timeoutMs, const QString& server, const QString& semaphore)
-        : thread_(QThread::create([=, this] { result_ = HandOff(files, timeoutMs, server, semaphore); })) {
+    TLaterStart(const QStringList& files, const QString& server, const QString& semaphore)
+        : thread_(QThread::create([=, this] { result_ = HandOff(files, server, semaphore); })) {
         thread_->start();
     }
     ~TLaterStart() { thread_->wait(); }

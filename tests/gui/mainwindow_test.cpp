@@ -1,6 +1,8 @@
 #include "windowfixture.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QTest>
@@ -8,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include "browser/boxtree.h"
+#include "browser/tracklist.h"
+#include "browser/tracklistctl.h"
 #include "core/box.h"
 #include "core/database.h"
 #include "core/fileio.h"
@@ -190,7 +194,7 @@ TEST_F(MainWindowTest, LaterStartsHandTheirFilesToTheRunningWindowOneAfterAnothe
     const QString server = QString("tcrate-window-test-%1").arg(getpid());
     const QString semaphore = QString("/tcrate-window-test-%1").arg(getpid());
     TInstanceChannel channel(server, semaphore);
-    ASSERT_TRUE(channel.Listen());
+    ASSERT_EQ(channel.Listen(), TInstanceChannel::TListen::kListening);
     auto window = std::make_unique<TtcrateFormMain>(TMainWindowSetup{
         data.Path(), std::string(TCRATE_SOURCE_DIR) + "/resources/", {}, &dialogs, &channel});
     Select(*window, Root(*window, 0));
@@ -198,13 +202,111 @@ TEST_F(MainWindowTest, LaterStartsHandTheirFilesToTheRunningWindowOneAfterAnothe
     mp3::WriteFile(second, mp3::Tag(3).Text("TPE1", "Second").Build() + mp3::Frames(2));
     mp3::WriteFile(third, mp3::Tag(3).Text("TPE1", "Third").Build() + mp3::Frames(2));
 
-    TLaterStart secondStart({QString::fromStdString(second), "/dropped.mp3"}, 5000, server, semaphore);
+    TLaterStart secondStart({QString::fromStdString(second), "/dropped.mp3"}, server, semaphore);
     EXPECT_EQ(secondStart.Result(), THandOffResult::kHandedOver);
     ASSERT_TRUE(WaitUntil([&] { return window->Library()->Count() == 6; }));
     EXPECT_TRUE(Captions(Root(*window, 0)).contains("Second"));
     // The window gave the count back: the next start gets through at once.
-    TLaterStart thirdStart({QString::fromStdString(third)}, 1000, server, semaphore);
+    TLaterStart thirdStart({QString::fromStdString(third)}, server, semaphore);
     EXPECT_EQ(thirdStart.Result(), THandOffResult::kHandedOver);
     ASSERT_TRUE(WaitUntil([&] { return window->Library()->Count() == 7; }));
     EXPECT_TRUE(Captions(Root(*window, 0)).contains("Third"));
+}
+
+namespace {
+
+// Presses, as a user would, on the middle of a node's row.
+QPoint CentreOf(TtcrateFormMain& window, QTreeWidgetItem* node) {
+    return window.Tree()->visualItemRect(node).center();
+}
+
+// The list shows the box of that node, and the status says so.
+bool ListShows(TtcrateFormMain& window, QTreeWidgetItem* node) {
+    const TBOX* box = TBoxTreeController::BoxOf(node);
+    const QString status = QString::fromStdString(box->GetName()) + ", " +
+                           QString::number(box->ChildCount() + box->ItemCount()) + " items, 0 items selected";
+    return WaitUntil([&] {
+        return !window.TrackList().Building() && window.StatusText() == status &&
+               window.TrackList().Model().rowCount() == box->ChildCount() + box->ItemCount();
+    });
+}
+
+} // namespace
+
+TEST_F(MainWindowTest, TheNodeThePointerMadeCurrentIsTheOneOpened) {
+    auto window = Open();
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QTreeWidgetItem* all = Root(*window, 0);
+    all->setExpanded(true);
+    Select(*window, all);
+    ASSERT_TRUE(ListShows(*window, all));
+    QWidget* viewport = window->Tree()->viewport();
+
+    // A right click: the press makes the node current, the menu comes with it.
+    QTreeWidgetItem* beta = all->child(1);
+    QTest::mousePress(viewport, Qt::RightButton, {}, CentreOf(*window, beta));
+    QContextMenuEvent menu(QContextMenuEvent::Mouse, CentreOf(*window, beta), viewport->mapToGlobal(CentreOf(*window, beta)));
+    QApplication::sendEvent(viewport, &menu);
+    QTest::mouseRelease(viewport, Qt::RightButton, {}, CentreOf(*window, beta));
+    window->Menu("PopupMenuBox")->hide();
+    EXPECT_EQ(window->Tree()->selectedItems(), QList<QTreeWidgetItem*>{beta});
+    EXPECT_TRUE(ListShows(*window, beta));
+    // The menu's commands act on it.
+    EXPECT_FALSE(window->Action("AddFiles1")->isVisible());
+    window->Action("SortbyYear2")->trigger();
+    EXPECT_EQ(TBoxTreeController::BoxOf(beta)->GetSortKey(), "year");
+    EXPECT_EQ(TBoxTreeController::BoxOf(all)->GetSortKey(), "artist");
+
+    // Press on one node, drag to another, release there.
+    QTreeWidgetItem* gamma = all->child(2);
+    QTest::mousePress(viewport, Qt::LeftButton, {}, CentreOf(*window, all->child(0)));
+    QTest::mouseMove(viewport, CentreOf(*window, gamma));
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, CentreOf(*window, gamma));
+    EXPECT_EQ(window->Tree()->currentItem(), gamma);
+    EXPECT_EQ(window->Tree()->selectedItems(), QList<QTreeWidgetItem*>{gamma});
+    EXPECT_TRUE(ListShows(*window, gamma));
+
+    // Keys that move only the current node move the highlight and the list too.
+    QTest::keyClick(window->Tree(), Qt::Key_Up, Qt::ControlModifier);
+    EXPECT_EQ(window->Tree()->selectedItems(), QList<QTreeWidgetItem*>{window->Tree()->currentItem()});
+    EXPECT_TRUE(ListShows(*window, window->Tree()->currentItem()));
+}
+
+TEST_F(MainWindowTest, ARefreshKeepsTheNodesOfBoxesThatStayAndFollowsNamesAndRemovals) {
+    std::vector<std::string> records;
+    for (const char* artist : {"A", "B", "C", "D", "E", "F"})
+        records.push_back(Record(std::string(artist) + ".mp3", artist, "2001", "X", "128"));
+    mp3::WriteFile(data / "tune.crate", Database(107, records));
+    auto window = Open();
+    QTreeWidgetItem* all = Root(*window, 0);
+    ASSERT_EQ(Captions(all), QStringList({"A", "B", "C", "D", "E", "F"}));
+    QList<QTreeWidgetItem*> before;
+    for (int i = 0; i < all->childCount(); ++i) before << all->child(i);
+
+    TBOX* box = TBoxTreeController::BoxOf(all);
+    for (const char* gone : {"B", "D", "E"}) box->RemoveChild(box->FindChild(gone));
+    box->FindChild("C")->SetName("C2");
+    window->BoxTree().RefreshNode(all);
+    EXPECT_EQ(Captions(all), QStringList({"A", "C2", "F"}));
+    EXPECT_EQ(all->child(0), before[0]);
+    EXPECT_EQ(all->child(1), before[2]);
+    EXPECT_EQ(all->child(2), before[5]);
+
+    // A new box stands after the old ones until the tree is sorted.
+    const std::string file = data / "new.mp3";
+    mp3::WriteFile(file, mp3::Tag(3).Text("TPE1", "0new").Build() + mp3::Frames(2));
+    window->Library()->AddFile(file);
+    window->BoxTree().RefreshNode(all);
+    EXPECT_EQ(Captions(all), QStringList({"A", "C2", "F", "0new"}));
+    Select(*window, all);
+    window->BoxTree().RefreshSelectedNode();
+    EXPECT_EQ(Captions(all), QStringList({"0new", "A", "C2", "F"}));
+}
+
+TEST_F(MainWindowTest, TheWindowManagerPlacesTheFirstWindowAndAStoredPlaceIsKept) {
+    EXPECT_FALSE(Open()->testAttribute(Qt::WA_Moved));
+    mp3::WriteFile(data / "box.ini", "frame.x=300\r\nframe.y=200\r\nframe.width=700\r\nframe.height=500\r\n");
+    auto window = Open();
+    EXPECT_EQ(window->geometry(), QRect(300, 200, 700, 500));
 }

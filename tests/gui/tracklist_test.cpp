@@ -1,9 +1,15 @@
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QSplitter>
 #include <QHeaderView>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
+#include <algorithm>
 
 #include "browser/columndialog.h"
 #include "browser/infopanel.h"
@@ -210,4 +216,105 @@ TEST_F(TrackListTest, TheListMenuFitsTheRowAndItsSortersActOnTheRowsBox) {
     EXPECT_EQ(TBoxTreeController::BoxOf(Root(*window, 0)->child(1))->GetSortKey(), "year");
     EXPECT_EQ(Root(*window, 0)->child(1)->childCount(), 0); // "c" has no year: it stays in the box
     EXPECT_FALSE(window->Action("Play1")->isEnabled());
+}
+
+TEST_F(TrackListTest, ARightClickAddsItsRowToTheSelectionAndKeepsTheOthers) {
+    auto window = Open();
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    OpenNode(*window, Root(*window, 0));
+    QTreeView* list = window->ListView();
+    QItemSelectionModel& selection = *list->selectionModel();
+    const auto rightClick = [&](int row) {
+        const QPoint at = list->visualRect(window->TrackList().Model().index(row, 0)).center();
+        QTest::mousePress(list->viewport(), Qt::RightButton, {}, at);
+        QContextMenuEvent menu(QContextMenuEvent::Mouse, at, list->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(list->viewport(), &menu);
+        QTest::mouseRelease(list->viewport(), Qt::RightButton, {}, at);
+        window->Menu("PopupMenuMusic")->hide();
+    };
+    const auto selectedRows = [&] {
+        QList<int> rows;
+        for (const QModelIndex& index : selection.selectedRows()) rows << index.row();
+        std::sort(rows.begin(), rows.end());
+        return rows;
+    };
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(window->TrackList().Model().index(2, 0)).center());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      list->visualRect(window->TrackList().Model().index(3, 0)).center());
+    ASSERT_EQ(selectedRows(), QList<int>({2, 3}));
+    rightClick(3);
+    EXPECT_EQ(selectedRows(), QList<int>({2, 3}));
+    rightClick(4);
+    EXPECT_EQ(selectedRows(), QList<int>({2, 3, 4}));
+    EXPECT_EQ(window->StatusText(), "Tunecrate, 5 items, 3 items selected");
+    // The menu fits the first selected row, an item.
+    EXPECT_TRUE(window->Action("Properties1")->isVisible());
+}
+
+TEST_F(TrackListTest, NoRowShowsABoxThatASortFreed) {
+    auto window = Open();
+    OpenNode(*window, Root(*window, 0));
+    ASSERT_EQ(Column(*window, 0).mid(0, 2), QStringList({"Abe", "Zed"}));
+    const TBOX* box = TBoxTreeController::BoxOf(Root(*window, 0));
+    const auto rowsShowOnlyChildrenOf = [&] {
+        const TTrackListModel& model = window->TrackList().Model();
+        for (int row = 0; row < model.rowCount(); ++row) {
+            const TBOX* shown = model.Row(row).box;
+            if (shown == nullptr) continue;
+            bool child = false;
+            for (int k = 0; k < box->ChildCount(); ++k) child = child || box->GetChild(k) == shown;
+            if (!child) return false;
+        }
+        return true;
+    };
+    // Each sort frees the box's children; the list shows none of them until it is built anew.
+    for (const char* command : {"SortbyBitrate1", "SortbyArtistAlbum1", "NotSort1", "SortbyArtist1"}) {
+        window->Action(command)->trigger();
+        EXPECT_TRUE(rowsShowOnlyChildrenOf()) << command;
+        window->ListView()->viewport()->repaint();
+        ASSERT_TRUE(WaitUntil([&] { return !window->TrackList().Building() && Rows(*window) == RowCountOf(Root(*window, 0)); }))
+            << command;
+        EXPECT_TRUE(rowsShowOnlyChildrenOf()) << command;
+    }
+    EXPECT_EQ(Column(*window, 0), QStringList({"Abe", "Zed", "a", "b", "d"}));
+}
+
+TEST_F(TrackListTest, TheInformationPanelIsAsTallAsTheUserDraggedItInTheNextRunToo) {
+    const auto showItem = [&](TtcrateFormMain& window) {
+        window.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
+        OpenNode(window, Root(window, 0));
+        window.ListView()->setCurrentIndex(window.TrackList().Model().index(2, 0));
+        EXPECT_TRUE(window.PanelFile()->isVisible());
+        // The splitter places its handle once it has laid the panel out.
+        QCoreApplication::processEvents();
+    };
+    {
+        auto window = Open();
+        showItem(*window);
+        EXPECT_EQ(window->PanelFile()->height(), kDesignedInfoHeight);
+        auto* splitter = window->findChild<QSplitter*>("SplitterFile");
+        ASSERT_NE(splitter, nullptr);
+        QWidget* handle = splitter->handle(1);
+        const QPoint middle = handle->rect().center();
+        const QPoint above = middle - QPoint(0, 60);
+        // The handle follows the pointer's place on the screen.
+        const auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons held) {
+            QMouseEvent mouse(type, at, handle->mapToGlobal(at), button, held, {});
+            QApplication::sendEvent(handle, &mouse);
+        };
+        send(QEvent::MouseButtonPress, middle, Qt::LeftButton, Qt::LeftButton);
+        send(QEvent::MouseMove, above, Qt::NoButton, Qt::LeftButton);
+        send(QEvent::MouseButtonRelease, above, Qt::LeftButton, Qt::NoButton);
+        EXPECT_EQ(window->PanelFile()->height(), kDesignedInfoHeight + 60);
+    }
+    std::string ini;
+    ReadWholeFile(data / "box.ini", ini);
+    EXPECT_NE(ini.find(std::string(kInfoHeightKey) + "=" + std::to_string(kDesignedInfoHeight + 60) + "\r\n"),
+              std::string::npos)
+        << ini;
+    auto window = Open();
+    showItem(*window);
+    EXPECT_EQ(window->PanelFile()->height(), kDesignedInfoHeight + 60);
 }

@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolTip>
 #include <QTreeView>
 #include <gtest/gtest.h>
 
@@ -86,7 +87,7 @@ TEST(SkinApplying, SetsTheStyleSheetAndListColoursForWindowsOpenedLater) {
     const auto skin = LoadSkin(BesideProgram("Skins/Clouds/skin.ini"));
     ASSERT_TRUE(skin.has_value());
     ApplySkin(*skin);
-    EXPECT_EQ(qApp->styleSheet(), skin->styleSheet);
+    EXPECT_TRUE(qApp->styleSheet().startsWith(skin->styleSheet));
     const QPalette palette = QTreeView().palette();
     EXPECT_EQ(palette.color(QPalette::Window), skin->windowBackground);
     EXPECT_EQ(palette.color(QPalette::Base), skin->listBackground);
@@ -173,4 +174,23 @@ TEST(QtDialogs, ErrorBreaksLinesAtCarriageReturns) {
     answer.start(10);
     TQtDialogs().Error(nullptr, "Xaudio DLL API Mismatch\rExpected 3,2\rGot 4,1\r\nend");
     EXPECT_EQ(shown, "Xaudio DLL API Mismatch\nExpected 3,2\nGot 4,1\r\nend");
+}
+
+TEST(SkinApplying, HintsArePaleBlueUnderEverySkin) {
+    for (const char* name : {"Clouds", "MacX", "Wistler"}) {
+        const auto skin = LoadSkin(BesideProgram(QString("Skins/%1/skin.ini").arg(name)));
+        ASSERT_TRUE(skin.has_value()) << name;
+        ApplySkin(*skin);
+        QWidget anchor;
+        anchor.show();
+        QToolTip::showText(anchor.mapToGlobal(QPoint(5, 5)), "提示", &anchor);
+        QWidget* tip = nullptr;
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (widget->inherits("QTipLabel") && widget->isVisible()) tip = widget;
+        ASSERT_NE(tip, nullptr) << name;
+        // Inside the border, in the padding, where only the background shows.
+        EXPECT_EQ(tip->grab().toImage().pixelColor(2, 2), QColor(kHintColour)) << name;
+        QToolTip::hideText();
+    }
+    qApp->setStyleSheet({});
 }
