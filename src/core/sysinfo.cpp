@@ -72,6 +72,7 @@ const std::vector<TSettingKey>& SettingKeys() {
         {"selected.box#", "text", ""},
         {"selected.expanded", "boolean", "true"},
         {"statusbar", "boolean", "true"},
+        {"infopanel.height", "integer", "107"},
         {"column_Artist", "boolean", "true"},
         {"column_Album", "boolean", "true"},
         {"column_Year", "boolean", "true"},
