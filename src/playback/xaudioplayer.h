@@ -155,7 +155,9 @@ signals:
 private:
     static void ReceiveNotice(void* context, XA_Notice* notice);
     void DispatchNext();
+    bool IsOfAClosedInput(const XA_Message& message);
     void Dispatch(XA_Message& message);
+    void RaiseState(int state);
     void Poll();
     int SendText(int code, const QString& text);
 
@@ -167,6 +169,12 @@ private:
     TMediaType mediaType_ = mtMP3;
     QTimer* pollTimer_;  // runs only while a Windows Media file plays
     std::unique_ptr<TMediaControl> mediaControl_;
+    // The state last raised, of the current input.
+    int state_ = XA_PLAYER_STATE_STOPPED;
+    // After an MPEG input is closed, the decoder's notices about it are
+    // dropped until it answers the ping sent behind the close.
+    bool closing_ = false;
+    quint32 closingPing_ = 0;
 
     // Notices on their way from the decoder's thread.
     std::mutex noticesMutex_;
