@@ -128,6 +128,9 @@ TEST_F(DecoderRobust, StopAndSeekFadeOut) {
         player.WaitForOffsetAbove(3000);
         control_message_send_N(*player, XA_MSG_COMMAND_STOP);
         player.WaitForState(XA_PLAYER_STATE_STOPPED);
+        // The device plays out what it holds, ending in the fade.
+        control_message_send_N(*player, XA_MSG_COMMAND_OUTPUT_DRAIN);
+        player.WaitFor([](const XA_Message& m) { return m.code == XA_MSG_NOTIFY_ACK; });
     }
     const TWavData stopped = Wav("stopped.wav");
     ASSERT_LT(stopped.samples.size(), whole.samples.size());

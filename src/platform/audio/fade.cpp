@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <thread>
 
 #include "platform/audio/audiooutput.h"
 
@@ -13,9 +12,8 @@ using TClock = std::chrono::steady_clock;
 constexpr int kFadeMs = 10;
 // Two seconds at 48 kHz: more than any device is asked to buffer.
 constexpr std::size_t kTailFrames = 96000;
-// A device that cannot give back what it holds plays that first; a stop
-// must still be answered at once, so the wait ends here regardless.
-constexpr auto kHeardWait = std::chrono::milliseconds(60);
+// A device that stalls must not hold a stop up.
+constexpr auto kWriteWait = std::chrono::milliseconds(50);
 constexpr int kWriteWaitMs = 20;
 
 void Ramp(int16_t* samples, long frames, long length, bool up) {
@@ -48,7 +46,7 @@ std::vector<int16_t> TSoundTail::TakeNewest(long frames) {
 }
 
 long FadeOut(TAudioOutput& output, TSoundTail& tail, int rate, std::vector<int16_t>& pending) {
-    const TClock::time_point deadline = TClock::now() + kHeardWait;
+    const TClock::time_point deadline = TClock::now() + kWriteWait;
     const long back = output.TakeBack(std::min(output.Delay(), tail.Frames()));
     std::vector<int16_t> sound = tail.TakeNewest(back);
     sound.insert(sound.end(), pending.begin(), pending.end());
@@ -62,7 +60,6 @@ long FadeOut(TAudioOutput& output, TSoundTail& tail, int rate, std::vector<int16
         written += taken;
     }
     output.Finish();
-    while (output.Delay() > 0 && TClock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     pending.assign(sound.begin() + 2 * written, sound.end());
     return written - back;
 }

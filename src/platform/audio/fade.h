@@ -31,8 +31,8 @@ private:
 
 // Ends the sound of `output` without a click. What it holds unheard is taken
 // back as far as it lets, and with `pending` (the sound that comes next)
-// after it, handed over again, fading out; then it waits, not much longer
-// than the fade, until that has been heard. `pending` keeps what follows the
-// fade. Returns how far the written end moved: the frames handed over less
-// those taken back.
+// after it, handed over again, fading out. The output plays what it holds,
+// ending in the fade: it is neither paused nor reset before that is heard.
+// `pending` keeps what follows the fade. Returns how far the written end
+// moved: the frames handed over less those taken back.
 long FadeOut(TAudioOutput& output, TSoundTail& tail, int rate, std::vector<int16_t>& pending);

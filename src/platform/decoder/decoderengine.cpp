@@ -237,13 +237,14 @@ void TDecoderEngine::CloseInput() {
     PostNumber(XA_MSG_NOTIFY_INPUT_STATE, XA_INPUT_STATE_CLOSED);
 }
 
-bool TDecoderEngine::SeekTo(int64_t frame) {
+// `drop`: what the output holds is not heard; otherwise it plays out first.
+bool TDecoderEngine::SeekTo(int64_t frame, bool drop) {
     const off_t reached = mpg123_seek(handle_, off_t(frame), SEEK_SET);
     if (reached < 0) {
         Error(XA_SOURCE_INPUT, XA_ERROR_DECODE_FAILED, mpg123_strerror(handle_));
         return false;
     }
-    if (output_) output_->Reset();
+    if (output_ && drop) output_->Reset();
     writtenFrame_ = reached;
     pending_.clear();
     pendingAt_ = 0;
@@ -319,29 +320,33 @@ void TDecoderEngine::Play() {
         return;
     }
     if (state_ == XA_PLAYER_STATE_PAUSED) {
-        output_->Pause(false);
+        if (devicePaused_) output_->Pause(false);
     } else if (state_ != XA_PLAYER_STATE_PLAYING) {
-        if (state_ == XA_PLAYER_STATE_EOS && !SeekTo(0)) return;
+        if (state_ == XA_PLAYER_STATE_EOS && !SeekTo(0, true)) return;
         if (!EnsureOutputFormat()) return;
     }
+    devicePaused_ = false;
     SetState(XA_PLAYER_STATE_PLAYING);
 }
 
 void TDecoderEngine::Pause() {
     if (state_ != XA_PLAYER_STATE_PLAYING) return;
     FadeOut(true);
-    output_->Pause(true);
+    devicePaused_ = false;
     SetState(XA_PLAYER_STATE_PAUSED);
     PostPosition(true);
 }
 
+// Stopped while playing, the device plays out what it holds, ending in the
+// fade; stopped while paused, what it still holds is dropped before it is
+// let go, so a device that pauses in hardware lets nothing out.
 void TDecoderEngine::Stop() {
-    if (state_ == XA_PLAYER_STATE_PLAYING) FadeOut(false);
-    // Dropped first: a device that pauses in hardware would otherwise let
-    // out what it holds.
-    if (output_) output_->Reset();
-    if (output_ && state_ == XA_PLAYER_STATE_PAUSED) output_->Pause(false);
-    if (handle_) SeekTo(0);
+    const bool playing = state_ == XA_PLAYER_STATE_PLAYING;
+    if (playing) FadeOut(false);
+    if (output_ && !playing) output_->Reset();
+    if (output_ && devicePaused_) output_->Pause(false);
+    devicePaused_ = false;
+    if (handle_) SeekTo(0, !playing);
     SetState(XA_PLAYER_STATE_STOPPED);
     PostPosition(true);
 }
@@ -355,8 +360,9 @@ void TDecoderEngine::Seek(uint32_t offset, uint32_t range) {
         Nack(XA_MSG_COMMAND_SEEK, XA_ERROR_INVALID_PARAMETERS);
         return;
     }
-    if (state_ == XA_PLAYER_STATE_PLAYING) FadeOut(false);
-    if (!SeekTo(int64_t(uint64_t(offset) * uint64_t(length_) / range))) return;
+    const bool playing = state_ == XA_PLAYER_STATE_PLAYING;
+    if (playing) FadeOut(false);
+    if (!SeekTo(int64_t(uint64_t(offset) * uint64_t(length_) / range), !playing)) return;
     // A finished input waits at the new place.
     if (state_ == XA_PLAYER_STATE_EOS) SetState(XA_PLAYER_STATE_STOPPED);
     PostPosition(true);
@@ -378,6 +384,10 @@ void TDecoderEngine::FadeOut(bool resume) {
 }
 
 void TDecoderEngine::Step() {
+    if (state_ == XA_PLAYER_STATE_PAUSED && !devicePaused_ && output_ && output_->Delay() == 0) {
+        output_->Pause(true);
+        devicePaused_ = true;
+    }
     if (state_ != XA_PLAYER_STATE_PLAYING) return;
     if (PendingFrames() == 0 && !inputDone_) {
         pending_.clear();
@@ -415,6 +425,7 @@ void TDecoderEngine::Step() {
 }
 
 int TDecoderEngine::WaitHint() const {
+    if (state_ == XA_PLAYER_STATE_PAUSED && !devicePaused_ && output_) return kDrainPollMs;
     if (state_ != XA_PLAYER_STATE_PLAYING) return -1;
     return PendingFrames() == 0 && inputDone_ ? kDrainPollMs : 0;
 }
@@ -431,6 +442,7 @@ void TDecoderEngine::SetOutput(std::unique_ptr<TAudioOutput> output) {
     }
     if (old) old->Close();
     tail_.Clear();
+    devicePaused_ = false;
 }
 
 // Makes the module of `setting` and opens it for the input's format. While a

@@ -57,7 +57,7 @@ private:
     // Input.
     void Open(const std::string& name);
     void CloseInput();
-    bool SeekTo(int64_t frame);
+    bool SeekTo(int64_t frame, bool drop);
     int64_t HeardFrame() const;
     bool DecodeChunk(std::vector<int16_t>& into);
     long PendingFrames() const { return long(pending_.size() / 2) - pendingAt_; }
@@ -94,6 +94,8 @@ private:
     long pendingAt_ = 0;
     TSoundTail tail_;
     bool fadeIn_ = false;  // the next sound decoded resumes after a cut
+    // Paused, the device plays out the fade before it is paused itself.
+    bool devicePaused_ = false;
     int64_t writtenFrame_ = 0;  // input frame just after the last one handed to the output
     bool inputDone_ = false;
     int drainedMs_ = 0;

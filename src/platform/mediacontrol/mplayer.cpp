@@ -262,6 +262,7 @@ public:
         decoded_ = false;
         tail_.Clear();
         fadeIn_ = false;
+        devicePaused_ = false;
         thread_ = std::thread([this] { Run(); });
     }
 
@@ -359,6 +360,15 @@ private:
             Apply();
             handled_ = requested_;
             done_.notify_all();
+            if (applied_ == Paused && !devicePaused_) {
+                // Paused once the fade has been heard.
+                if (output_->Delay() > 0) {
+                    wake_.wait_for(lock, kDrainPoll, woken);
+                    continue;
+                }
+                output_->Pause(true);
+                devicePaused_ = true;
+            }
             if (applied_ != Playing) {
                 wake_.wait(lock, woken);
                 continue;
@@ -383,20 +393,23 @@ private:
     // Follows the caller's request; called with the lock held.
     void Apply() {
         if (mode_ != applied_) {
-            if (applied_ == Playing) FadeOut(mode_ == Paused);
+            const bool playing = applied_ == Playing;
+            if (playing) FadeOut(mode_ == Paused);
             if (mode_ == Stopped) {
-                // Stopping keeps the position heard; what was decoded beyond
-                // it is dropped and decoded again on the next Play. Dropped
-                // first: a device that pauses in hardware would let it out.
-                const int64_t heard = HeardFrames();
-                output_->Reset();
-                output_->Pause(false);
-                Reposition(heard);
-                positionMs_ = MsOf(heard);
-            } else {
-                if (mode_ == Playing && output_->State() == TOutputState::Failed) Reopen();
-                output_->Pause(mode_ == Paused);
+                // Stopped while playing, the device plays out what it holds,
+                // ending in the fade, and playing goes on after it. Stopped
+                // while paused, what it still holds is dropped before it is
+                // let go, so a device that pauses in hardware lets nothing
+                // out; playing goes on from what was heard.
+                const int64_t end = playing ? origin_ + written_ : HeardFrames();
+                if (!playing) output_->Reset();
+                Reposition(end);
+                positionMs_ = MsOf(end);
+            } else if (mode_ == Playing && output_->State() == TOutputState::Failed) {
+                Reopen();
             }
+            if (devicePaused_) output_->Pause(false);
+            devicePaused_ = false;
             applied_ = mode_;
         }
         if (seekMs_) {
@@ -502,6 +515,7 @@ private:
     bool decoded_ = false;
     TSoundTail tail_;
     bool fadeIn_ = false;  // the next sound decoded resumes after a cut
+    bool devicePaused_ = false;
 };
 
 TMPlayer::TMPlayer(std::string outputSetting) : engine_(std::make_unique<TEngine>(std::move(outputSetting))) {}
