@@ -124,10 +124,7 @@ TEST_F(DecoderRobust, StopAndSeekFadeOut) {
     const TWavData whole = PlayToEnd(file, "whole.wav");
     {
         Player player;
-        player.Start("wav:" + dir_ / "stopped.wav?speed=8", file);
-        player.WaitForOffsetAbove(3000);
-        control_message_send_N(*player, XA_MSG_COMMAND_STOP);
-        player.WaitForState(XA_PLAYER_STATE_STOPPED);
+        PlayUntil(player, file, "stopped.wav", 3000, XA_MSG_COMMAND_STOP, XA_PLAYER_STATE_STOPPED);
         // The device plays out what it holds, ending in the fade.
         control_message_send_N(*player, XA_MSG_COMMAND_OUTPUT_DRAIN);
         player.WaitFor([](const XA_Message& m) { return m.code == XA_MSG_NOTIFY_ACK; });

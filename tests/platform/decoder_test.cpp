@@ -39,10 +39,7 @@ TEST_F(Decoder, PauseAndResumeLoseAndRepeatNothing) {
     const TWavData whole = PlayToEnd(file, "whole.wav");
 
     Player player;
-    player.Start("wav:" + dir_ / "paused.wav?speed=8", file);
-    player.WaitForOffsetAbove(2000);
-    control_message_send_N(*player, XA_MSG_COMMAND_PAUSE);
-    player.WaitForState(XA_PLAYER_STATE_PAUSED);
+    PlayUntil(player, file, "paused.wav", 2000, XA_MSG_COMMAND_PAUSE, XA_PLAYER_STATE_PAUSED);
     std::this_thread::sleep_for(100ms);
     control_message_send_N(*player, XA_MSG_COMMAND_PLAY);
     player.WaitForState(XA_PLAYER_STATE_EOS);

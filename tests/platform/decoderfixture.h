@@ -124,6 +124,15 @@ protected:
         player.Delete();
         return Wav(output);
     }
+    // Plays `file` paced into the WAV file `output` and, once past `offset`,
+    // sends `code` and waits for `state`.
+    void PlayUntil(Player& player, const std::string& file, const std::string& output, uint32_t offset, int code,
+                   int state) {
+        player.Start("wav:" + dir_ / output + "?speed=8", file);
+        player.WaitForOffsetAbove(offset);
+        control_message_send_N(*player, code);
+        player.WaitForState(state);
+    }
     TWavData Wav(const std::string& output) {
         TWavData wav;
         EXPECT_TRUE(ReadWavFile(dir_ / output, wav));
