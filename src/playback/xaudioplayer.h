@@ -17,7 +17,9 @@ class TDialogs;
 // Media files through the media control service. Both kinds are driven by
 // the same operations and report through the same events (Qt signals, raised
 // on the user-interface thread, one notice at a time and in order), so the
-// play controls never ask which engine holds the file.
+// play controls never ask which engine holds the file. A state event comes
+// only when the state changes, and only for the input that is open now, so
+// the last one always tells the truth.
 class TXaudioPlayer : public QObject {
     Q_OBJECT
 public:

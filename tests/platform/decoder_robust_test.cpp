@@ -214,6 +214,18 @@ TEST_F(DecoderRobust, NothingWaitsOnAPausedOrStalledDevice) {
         player.Delete();
         times.push_back(Clock::now() - sent);
     }
+    {
+        // At the end of the input, and stopped.
+        Player player;
+        player.Start("null?speed=20", Make("short.mp3", "mp3", 0.3));
+        player.WaitForState(XA_PLAYER_STATE_EOS);
+        times.push_back(answered(player, XA_MSG_COMMAND_EXIT, code(XA_MSG_NOTIFY_EXITED)));
+        Player stopped;
+        stopped.WaitFor(code(XA_MSG_NOTIFY_READY));
+        const Clock::time_point sent = Clock::now();
+        stopped.Delete();
+        times.push_back(Clock::now() - sent);
+    }
     const Clock::duration slowest = *std::max_element(times.begin(), times.end());
     RecordProperty("slowest_answer_us", int(std::chrono::duration_cast<std::chrono::microseconds>(slowest).count()));
     // Far above the tens of milliseconds it takes, far below the seconds of a wait on the device.

@@ -37,14 +37,16 @@ protected:
         EXPECT_TRUE(mp3::WriteFile(dir / name, a + b));
         return dir / name;
     }
-    // Plays `file` into a WAV file; `during` acts on the player while it plays.
+    // Plays `file` from `fromMs` on into a WAV file; `during` acts on the
+    // player while it plays.
     TWavData Play(const std::string& file, const std::string& options = "",
-                  const std::function<void(TMPlayer&)>& during = {}) {
+                  const std::function<void(TMPlayer&)>& during = {}, uint32_t fromMs = 0) {
         {
             TMPlayer player("wav:" + dir / "out.wav" + options);
             player.SetFileName(file);
             player.Open();
             EXPECT_TRUE(player.Opened());
+            if (fromMs > 0) player.Seek(fromMs);
             player.Play();
             if (during) during(player);
             while (player.Mode() == TMediaControl::Playing) std::this_thread::sleep_for(2ms);
@@ -139,6 +141,18 @@ TEST_F(MediaStreams, PauseAndStopFade) {
     });
     ASSERT_LT(stopped.samples.size(), whole.samples.size());
     fadecheck::ExpectFadedEnd(stopped.samples);
+}
+
+// A packet holds several frames, the later ones without a timestamp of their
+// own: a seek into them must still drop what lies before the target.
+TEST_F(MediaStreams, SeeksLandWhereAskedToTheMillisecond) {
+    const std::string file = Encoded("tone.wma", "wma", audiogen::Tone(44100, 2.0, 440, 550), 44100, 128000, 2);
+    const long whole = Play(file).Frames();
+    for (uint32_t ms : {60u, 120u, 170u, 250u, 1000u}) {
+        SCOPED_TRACE(ms);
+        const TWavData wav = Play(file, "", {}, ms);
+        EXPECT_NEAR(wav.Frames(), whole - long(ms) * 441 / 10, 44);
+    }
 }
 
 TEST_F(MediaStreams, APlayAfterTheDeviceFailedOpensItAgain) {

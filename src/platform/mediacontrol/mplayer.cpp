@@ -71,6 +71,7 @@ public:
         // The stream information tells how the stream ends, not how it begins.
         if (held_) rate_ = FrameRate();
         if (held_ && frame_->best_effort_timestamp != AV_NOPTS_VALUE) origin_ = FrameAt(frame_->best_effort_timestamp);
+        nextAt_ = origin_;
         return 0;
     }
 
@@ -108,7 +109,7 @@ public:
         avcodec_flush_buffers(codec_);
         av_frame_unref(frame_);
         held_ = false;
-        skipTo_ = origin_ + frame;
+        skipTo_ = nextAt_ = origin_ + frame;
         return 0;
     }
 
@@ -139,20 +140,23 @@ private:
 
     // False when the whole frame lies before the seek target.
     bool Convert(std::vector<int16_t>& pcm) {
-        int64_t drop = 0;
-        // Seeking lands on a packet at or before the target; what comes
-        // before the target is decoded and thrown away.
-        if (skipTo_ && frame_->best_effort_timestamp != AV_NOPTS_VALUE) {
-            drop = std::max<int64_t>(0, *skipTo_ - FrameAt(frame_->best_effort_timestamp));
-        }
-        skipTo_.reset();
+        // Frames of a packet after its first carry no timestamp of their own.
+        const int64_t at =
+            frame_->best_effort_timestamp != AV_NOPTS_VALUE ? FrameAt(frame_->best_effort_timestamp) : nextAt_;
         pcm.clear();
         if (!FollowFormat(pcm)) return false;
         const int count = frame_->nb_samples;
         const int room = swr_get_out_samples(swr_, count);
         if (room < 0) return false;
         Resample(pcm, frame_->extended_data, count, room);
-        if (int64_t(pcm.size() / 2) <= drop) return false;
+        const int64_t frames = int64_t(pcm.size() / 2);
+        nextAt_ = at + frames;
+        if (!skipTo_) return frames > 0;
+        // Seeking lands on a packet at or before the target; what comes
+        // before the target is decoded and thrown away.
+        const int64_t drop = std::clamp<int64_t>(*skipTo_ - at, 0, frames);
+        if (drop == frames) return false;
+        skipTo_.reset();
         pcm.erase(pcm.begin(), pcm.begin() + drop * 2);
         return true;
     }
@@ -218,6 +222,7 @@ private:
     AVChannelLayout inLayout_{};
     bool held_ = false;     // frame_ holds the next frame to give
     int64_t origin_ = 0;    // the timestamp of the first sound, in frames
+    int64_t nextAt_ = 0;    // where the sound after the last frame belongs, in frames
     std::optional<int64_t> skipTo_;  // by timestamp, in frames
 };
 
