@@ -131,9 +131,9 @@ TEST_F(DecoderRobust, StopAndSeekFadeOut) {
     }
     const TWavData stopped = Wav("stopped.wav");
     ASSERT_LT(stopped.samples.size(), whole.samples.size());
-    fadecheck::ExpectFadesOnly(stopped.samples, std::vector<int16_t>(whole.samples.begin(),
-                                                                     whole.samples.begin() + long(stopped.samples.size())),
-                               1);
+    const auto heard =
+        std::vector<int16_t>(whole.samples.begin(), whole.samples.begin() + long(stopped.samples.size()));
+    fadecheck::ExpectFadesOnly(stopped.samples, heard, 1);
     fadecheck::ExpectFadedEnd(stopped.samples);
 
     // A seek back while playing: the fade out, then the new place fading in.

@@ -458,7 +458,8 @@ bool TDecoderEngine::OpenOutput(const std::string& setting) {
             output.reset();
         } else {
             if (!device_ || setting != outputSetting_) {
-                Error(XA_SOURCE_OUTPUT, XA_ERROR_OUTPUT_OPEN_FAILED, setting + ": " + output->Error() + "; playing to null");
+                Error(XA_SOURCE_OUTPUT, XA_ERROR_OUTPUT_OPEN_FAILED,
+                      setting + ": " + output->Error() + "; playing to null");
             }
             device_ = std::move(output);
             output = MakeAudioOutput("null", error);

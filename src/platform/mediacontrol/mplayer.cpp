@@ -183,7 +183,8 @@ private:
             av_channel_layout_copy(&layout, &frame_->ch_layout);
         }
         const int rate = FrameRate();
-        if (swr_ && rate == inRate_ && frame_->format == inFormat_ && av_channel_layout_compare(&layout, &inLayout_) == 0) {
+        if (swr_ && rate == inRate_ && frame_->format == inFormat_ &&
+            av_channel_layout_compare(&layout, &inLayout_) == 0) {
             av_channel_layout_uninit(&layout);
             return true;
         }
