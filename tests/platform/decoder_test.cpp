@@ -100,19 +100,30 @@ TEST_F(Decoder, OpeningAnotherFileStopsTheOneThatPlays) {
     const std::string second = Make("second.mp3", "mp3", 0.5, 880, 880);
     const TWavData alone = PlayToEnd(second, "alone.wav");
 
-    Player player;
-    player.Start("wav:" + dir_ / "both.wav?speed=8", first);
-    player.WaitForOffsetAbove(1000);
-    control_message_send_S(*player, XA_MSG_COMMAND_INPUT_OPEN, second.c_str());
-    control_message_send_N(*player, XA_MSG_COMMAND_PLAY);
-    player.WaitForState(XA_PLAYER_STATE_EOS);
-    EXPECT_EQ(player.States(), (std::vector<int>{XA_PLAYER_STATE_PLAYING, XA_PLAYER_STATE_STOPPED,
-                                                 XA_PLAYER_STATE_PLAYING, XA_PLAYER_STATE_EOS}));
-    player.Delete();
-    const TWavData both = Wav("both.wav");
-    ASSERT_GT(both.samples.size(), alone.samples.size());
-    EXPECT_LT(both.samples.size(), size_t(2 * 44100 * 3));
-    EXPECT_TRUE(std::equal(alone.samples.begin(), alone.samples.end(), both.samples.end() - alone.samples.size()));
+    // Opened at once, or stopped and closed first as the player component does.
+    for (const bool closeFirst : {false, true}) {
+        SCOPED_TRACE(closeFirst);
+        Player player;
+        player.Start("wav:" + dir_ / "both.wav?speed=8", first);
+        player.WaitForOffsetAbove(1000);
+        if (closeFirst) {
+            control_message_send_N(*player, XA_MSG_COMMAND_STOP);
+            control_message_send_N(*player, XA_MSG_COMMAND_INPUT_CLOSE);
+        }
+        control_message_send_S(*player, XA_MSG_COMMAND_INPUT_OPEN, second.c_str());
+        control_message_send_N(*player, XA_MSG_COMMAND_PLAY);
+        player.WaitForState(XA_PLAYER_STATE_EOS);
+        EXPECT_EQ(player.States(), (std::vector<int>{XA_PLAYER_STATE_PLAYING, XA_PLAYER_STATE_STOPPED,
+                                                     XA_PLAYER_STATE_PLAYING, XA_PLAYER_STATE_EOS}));
+        player.Delete();
+        const TWavData both = Wav("both.wav");
+        ASSERT_GT(both.samples.size(), alone.samples.size());
+        EXPECT_LT(both.samples.size(), size_t(2 * 44100 * 3));
+        const auto secondStarts = both.samples.end() - long(alone.samples.size());
+        EXPECT_TRUE(std::equal(alone.samples.begin(), alone.samples.end(), secondStarts));
+        // The first file is not cut off: its sound fades out before the second begins.
+        fadecheck::ExpectFadedEnd(std::vector<int16_t>(both.samples.begin(), secondStarts));
+    }
 }
 
 TEST_F(Decoder, FilesThatAreNotAudioGiveAnErrorNotice) {

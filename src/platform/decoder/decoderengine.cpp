@@ -338,15 +338,16 @@ void TDecoderEngine::Pause() {
 }
 
 // Stopped while playing, the device plays out what it holds, ending in the
-// fade; stopped while paused, what it still holds is dropped before it is
-// let go, so a device that pauses in hardware lets nothing out.
+// fade (a stop that follows does not cut it short); stopped while paused,
+// what it still holds is dropped before it is let go, so a device that
+// pauses in hardware lets nothing out.
 void TDecoderEngine::Stop() {
-    const bool playing = state_ == XA_PLAYER_STATE_PLAYING;
-    if (playing) FadeOut(false);
-    if (output_ && !playing) output_->Reset();
+    const bool paused = state_ == XA_PLAYER_STATE_PAUSED;
+    if (state_ == XA_PLAYER_STATE_PLAYING) FadeOut(false);
+    if (output_ && paused) output_->Reset();
     if (output_ && devicePaused_) output_->Pause(false);
     devicePaused_ = false;
-    if (handle_) SeekTo(0, !playing);
+    if (handle_) SeekTo(0, paused);
     SetState(XA_PLAYER_STATE_STOPPED);
     PostPosition(true);
 }
@@ -360,9 +361,8 @@ void TDecoderEngine::Seek(uint32_t offset, uint32_t range) {
         Nack(XA_MSG_COMMAND_SEEK, XA_ERROR_INVALID_PARAMETERS);
         return;
     }
-    const bool playing = state_ == XA_PLAYER_STATE_PLAYING;
-    if (playing) FadeOut(false);
-    if (!SeekTo(int64_t(uint64_t(offset) * uint64_t(length_) / range), !playing)) return;
+    if (state_ == XA_PLAYER_STATE_PLAYING) FadeOut(false);
+    if (!SeekTo(int64_t(uint64_t(offset) * uint64_t(length_) / range), state_ == XA_PLAYER_STATE_PAUSED)) return;
     // A finished input waits at the new place.
     if (state_ == XA_PLAYER_STATE_EOS) SetState(XA_PLAYER_STATE_STOPPED);
     PostPosition(true);
