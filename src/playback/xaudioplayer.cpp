@@ -80,7 +80,15 @@ void TXaudioPlayer::InputOpen(const QString& fileName) {
 
 void TXaudioPlayer::InputClose() {
     opened_ = false;
-    if (mediaType_ == mtMP3) library_.send_N(decoderPlayer_, XA_MSG_COMMAND_INPUT_CLOSE);
+    if (mediaType_ != mtMP3) return;
+    library_.send_N(decoderPlayer_, XA_MSG_COMMAND_INPUT_CLOSE);
+    // What the decoder still says of the closed input would arrive after
+    // the states of the next one; its answer to this ping ends it.
+    if (library_.send_I(decoderPlayer_, XA_MSG_COMMAND_PING, qint32(closingPing_ + 1)) == XA_SUCCESS) {
+        closing_ = true;
+        ++closingPing_;
+    }
+    RaiseState(XA_PLAYER_STATE_STOPPED);
 }
 
 void TXaudioPlayer::Exit() {
@@ -92,7 +100,7 @@ void TXaudioPlayer::Play() {
         library_.send_N(decoderPlayer_, XA_MSG_COMMAND_PLAY);
     } else if (mediaType_ == mtWMA) {
         mediaControl_->Play();
-        emit OnNotifyPlayerState(XA_PLAYER_STATE_PLAYING);
+        RaiseState(XA_PLAYER_STATE_PLAYING);
         pollTimer_->start();
     }
 }
@@ -100,9 +108,8 @@ void TXaudioPlayer::Play() {
 void TXaudioPlayer::Pause() {
     if (mediaType_ == mtMP3) {
         library_.send_N(decoderPlayer_, XA_MSG_COMMAND_PAUSE);
-    } else if (mediaType_ == mtWMA) {
-        mediaControl_->Pause();
-        emit OnNotifyPlayerState(XA_PLAYER_STATE_PAUSED);
+    } else if (mediaType_ == mtWMA && mediaControl_->Pause()) {
+        RaiseState(XA_PLAYER_STATE_PAUSED);
         pollTimer_->stop();
     }
 }
@@ -112,19 +119,33 @@ void TXaudioPlayer::Stop() {
         library_.send_N(decoderPlayer_, XA_MSG_COMMAND_STOP);
     } else if (mediaType_ == mtWMA) {
         mediaControl_->Stop();
-        emit OnNotifyPlayerState(XA_PLAYER_STATE_STOPPED);
+        RaiseState(XA_PLAYER_STATE_STOPPED);
         pollTimer_->stop();
     }
 }
 
+// A seek moves the place and leaves playing, paused or stopped as it was, as
+// the decoder does; a file that had ended waits, stopped, at the new place.
 void TXaudioPlayer::InputSeek(quint32 offset) {
     if (mediaType_ == mtMP3) {
         library_.send_II(decoderPlayer_, XA_MSG_COMMAND_SEEK, qint32(offset), qint32(range_));
     } else if (mediaType_ == mtWMA) {
         mediaControl_->Stop();
         mediaControl_->Seek(offset);
-        mediaControl_->Play();
+        if (state_ == XA_PLAYER_STATE_PLAYING) {
+            mediaControl_->Play();
+        } else if (state_ == XA_PLAYER_STATE_EOS) {
+            RaiseState(XA_PLAYER_STATE_STOPPED);
+            pollTimer_->stop();
+        }
     }
+}
+
+// Each state is told once, when it changes.
+void TXaudioPlayer::RaiseState(int state) {
+    if (state == state_) return;
+    state_ = state;
+    emit OnNotifyPlayerState(state);
 }
 
 // Windows Media files report no notices: their position is asked for once a
@@ -137,7 +158,7 @@ void TXaudioPlayer::Poll() {
     position_ = mediaControl_->Position();
     range_ = mediaControl_->Length();
     emit OnNotifyInputPosition(position_, range_);
-    if (range_ - 2u <= position_) emit OnNotifyPlayerState(XA_PLAYER_STATE_EOS);
+    if (range_ - 2u <= position_) RaiseState(XA_PLAYER_STATE_EOS);
 }
 
 // ---- control messages ------------------------------------------------------------
@@ -284,12 +305,33 @@ void TXaudioPlayer::DispatchNext() {
     }
     XA_Message message{};
     library_.notice_to_message(decoderPlayer_, &message, notice);
-    dispatching_ = true;
-    Dispatch(message);
-    dispatching_ = false;
+    if (!IsOfAClosedInput(message)) {
+        dispatching_ = true;
+        Dispatch(message);
+        dispatching_ = false;
+    }
     library_.notice_free(notice);
     std::lock_guard lock(noticesMutex_);
     if (!notices_.empty()) QMetaObject::invokeMethod(this, &TXaudioPlayer::DispatchNext, Qt::QueuedConnection);
+}
+
+bool TXaudioPlayer::IsOfAClosedInput(const XA_Message& message) {
+    if (!closing_) return false;
+    switch (message.code) {
+    case XA_MSG_NOTIFY_PONG:
+        if (message.data.tag != closingPing_) return false;
+        closing_ = false;
+        return true;
+    case XA_MSG_NOTIFY_PLAYER_STATE:
+    case XA_MSG_NOTIFY_INPUT_STATE:
+    case XA_MSG_NOTIFY_INPUT_NAME:
+    case XA_MSG_NOTIFY_INPUT_CAPS:
+    case XA_MSG_NOTIFY_INPUT_POSITION:
+    case XA_MSG_NOTIFY_INPUT_TIMECODE:
+    case XA_MSG_NOTIFY_INPUT_DURATION:
+    case XA_MSG_NOTIFY_INPUT_STREAM_INFO: return true;
+    default: return false;
+    }
 }
 
 void TXaudioPlayer::Dispatch(XA_Message& message) {
@@ -301,7 +343,7 @@ void TXaudioPlayer::Dispatch(XA_Message& message) {
     case XA_MSG_NOTIFY_NACK: emit OnNotifyNack(d.nack.command, d.nack.code); break;
     case XA_MSG_NOTIFY_PONG: emit OnNotifyPong(d.tag); break;
     case XA_MSG_NOTIFY_EXITED: emit OnNotifyExited(); break;
-    case XA_MSG_NOTIFY_PLAYER_STATE: emit OnNotifyPlayerState(d.state); break;
+    case XA_MSG_NOTIFY_PLAYER_STATE: RaiseState(d.state); break;
     case XA_MSG_NOTIFY_PLAYER_MODE: emit OnNotifyPlayerMode(d.mode); break;
     case XA_MSG_NOTIFY_PLAYER_ENVIRONMENT_INTEGER:
         emit OnNotifyPlayerEnvironmentInteger(Text(d.environment_integer.name), d.environment_integer.value);

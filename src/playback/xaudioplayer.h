@@ -17,7 +17,9 @@ class TDialogs;
 // Media files through the media control service. Both kinds are driven by
 // the same operations and report through the same events (Qt signals, raised
 // on the user-interface thread, one notice at a time and in order), so the
-// play controls never ask which engine holds the file.
+// play controls never ask which engine holds the file. A state event comes
+// only when the state changes, and only for the input that is open now, so
+// the last one always tells the truth.
 class TXaudioPlayer : public QObject {
     Q_OBJECT
 public:
@@ -155,7 +157,9 @@ signals:
 private:
     static void ReceiveNotice(void* context, XA_Notice* notice);
     void DispatchNext();
+    bool IsOfAClosedInput(const XA_Message& message);
     void Dispatch(XA_Message& message);
+    void RaiseState(int state);
     void Poll();
     int SendText(int code, const QString& text);
 
@@ -167,6 +171,12 @@ private:
     TMediaType mediaType_ = mtMP3;
     QTimer* pollTimer_;  // runs only while a Windows Media file plays
     std::unique_ptr<TMediaControl> mediaControl_;
+    // The state last raised, of the current input.
+    int state_ = XA_PLAYER_STATE_STOPPED;
+    // After an MPEG input is closed, the decoder's notices about it are
+    // dropped until it answers the ping sent behind the close.
+    bool closing_ = false;
+    quint32 closingPing_ = 0;
 
     // Notices on their way from the decoder's thread.
     std::mutex noticesMutex_;

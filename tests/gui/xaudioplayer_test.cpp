@@ -7,11 +7,13 @@
 #include <QThread>
 #include <QTimer>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "audiogen.h"
 #include "platform/decoder/notice.h"
+#include "platform/mediacontrol/mplayer.h"
 #include "scripteddialogs.h"
 #include "tempdir.h"
 #include "wavfile.h"
@@ -45,6 +47,10 @@ int FakeN(XA_Player*, int code) {
     fake->sent.push_back({code, {}, {}});
     return XA_SUCCESS;
 }
+int FakeI(XA_Player*, int code, int32_t value) {
+    fake->sent.push_back({code, {value}, {}});
+    return XA_SUCCESS;
+}
 int FakeII(XA_Player*, int code, int32_t value1, int32_t value2) {
     fake->sent.push_back({code, {value1, value2}, {}});
     return XA_SUCCESS;
@@ -60,6 +66,7 @@ XA_Library FakeLibrary() {
     library.player_new = FakeNew;
     library.player_delete = FakeDelete;
     library.send_N = FakeN;
+    library.send_I = FakeI;
     library.send_II = FakeII;
     library.send_S = FakeS;
     return library;
@@ -75,7 +82,7 @@ public:
     void Play() override { calls_.push_back("play"); }
     bool Pause() override {
         calls_.push_back("pause");
-        return true;
+        return playing;
     }
     void Stop() override { calls_.push_back("stop"); }
     void Seek(uint32_t position) override { calls_.push_back("seek " + std::to_string(position)); }
@@ -84,6 +91,7 @@ public:
     uint32_t Position() override { return position; }
     int Mode() override { return Playing; }
 
+    bool playing = true;  // what Pause finds
     uint32_t length = 0;
     uint32_t position = 0;
 
@@ -136,8 +144,11 @@ TEST_F(PlayerComponent, RoutesByTheExtensionInLowerCase) {
 
     decoder_.sent.clear();
     player.InputOpen("/music/a.b/Clip.wma");
-    // The open MPEG input is stopped and closed first.
-    EXPECT_EQ(decoder_.sent, (std::vector<Sent>{{XA_MSG_COMMAND_STOP, {}, {}}, {XA_MSG_COMMAND_INPUT_CLOSE, {}, {}}}));
+    // The open MPEG input is stopped and closed first; the ping marks the end
+    // of what the decoder says about it.
+    EXPECT_EQ(decoder_.sent, (std::vector<Sent>{{XA_MSG_COMMAND_STOP, {}, {}},
+                                                {XA_MSG_COMMAND_INPUT_CLOSE, {}, {}},
+                                                {XA_MSG_COMMAND_PING, {1}, {}}}));
     EXPECT_EQ(mediaCalls_, (std::vector<std::string>{"name /music/a.b/Clip.wma", "open"}));
     EXPECT_EQ(player.MediaType(), TXaudioPlayer::mtWMA);
     EXPECT_TRUE(player.Opened());
@@ -188,12 +199,97 @@ TEST_F(PlayerComponent, WindowsMediaStatesAreRaisedBeforeTheCallReturns) {
 
     mediaCalls_.clear();
     player.InputSeek(500);
-    EXPECT_EQ(mediaCalls_, (std::vector<std::string>{"stop", "seek 500", "play"}));
+    EXPECT_EQ(mediaCalls_, (std::vector<std::string>{"stop", "seek 500"}));
     EXPECT_EQ(states_.size(), 3u);
     player.InputClose();
     player.Exit();
     EXPECT_FALSE(player.Opened());
     EXPECT_TRUE(decoder_.sent.empty());
+}
+
+// A seek moves the place and keeps playing, paused or stopped, as the
+// decoder does; the poll runs exactly while the file plays.
+TEST_F(PlayerComponent, AWindowsMediaSeekKeepsPlayingOrPaused) {
+    TXaudioPlayer& player = Make();
+    QTimer* poll = player.findChild<QTimer*>();
+    player.InputOpen("/music/Clip.wma");
+    player.Play();
+    mediaCalls_.clear();
+    player.InputSeek(100);
+    EXPECT_EQ(mediaCalls_, (std::vector<std::string>{"stop", "seek 100", "play"}));
+    EXPECT_TRUE(poll->isActive());
+
+    player.Pause();
+    mediaCalls_.clear();
+    player.InputSeek(200);
+    EXPECT_EQ(mediaCalls_, (std::vector<std::string>{"stop", "seek 200"}));
+    EXPECT_FALSE(poll->isActive());
+    EXPECT_EQ(states_, (std::vector<qint32>{XA_PLAYER_STATE_PLAYING, XA_PLAYER_STATE_PAUSED}));
+
+    // Ended, it waits at the new place.
+    player.Play();
+    media_->length = 1000;
+    media_->position = 1000;
+    Tick();
+    Tick();
+    player.InputSeek(300);
+    EXPECT_FALSE(poll->isActive());
+    EXPECT_EQ(states_, (std::vector<qint32>{XA_PLAYER_STATE_PLAYING, XA_PLAYER_STATE_PAUSED, XA_PLAYER_STATE_PLAYING,
+                                            XA_PLAYER_STATE_EOS, XA_PLAYER_STATE_STOPPED}));
+}
+
+TEST_F(PlayerComponent, WindowsMediaStatesAreToldOnlyWhenTheyChange) {
+    TXaudioPlayer& player = Make();
+    player.InputOpen("/music/Clip.wma");
+    media_->playing = false;
+    player.Pause();  // stopped: the service does not pause
+    player.Stop();
+    player.Play();
+    player.Play();
+    media_->playing = true;
+    player.Pause();
+    player.Pause();
+    EXPECT_EQ(states_, (std::vector<qint32>{XA_PLAYER_STATE_PLAYING, XA_PLAYER_STATE_PAUSED}));
+}
+
+// Switching from MPEG to Windows Media: what the decoder still says of the
+// MPEG input comes after the new input's own states, and is dropped.
+TEST_F(PlayerComponent, OnlyTheCurrentInputsStatesAreTold) {
+    TXaudioPlayer& player = Make();
+    std::vector<std::pair<quint32, quint32>> positions;
+    QObject::connect(&player, &TXaudioPlayer::OnNotifyInputPosition,
+                     [&](quint32 offset, quint32 range) { positions.emplace_back(offset, range); });
+    XA_Message state{};
+    state.code = XA_MSG_NOTIFY_PLAYER_STATE;
+    XA_Message position{};
+    position.code = XA_MSG_NOTIFY_INPUT_POSITION;
+    position.data.position = {10, 100};
+    XA_Message pong{};
+    pong.code = XA_MSG_NOTIFY_PONG;
+
+    player.InputOpen("/music/song.mp3");
+    player.Play();
+    state.data.state = XA_PLAYER_STATE_PLAYING;
+    Deliver(state);
+    player.InputOpen("/music/Clip.wma");
+    player.Play();
+    // The stop and the close, queued in the decoder before its answer.
+    state.data.state = XA_PLAYER_STATE_STOPPED;
+    Deliver(state);
+    Deliver(position);
+    Deliver(state);
+    ASSERT_EQ(decoder_.sent.back().code, XA_MSG_COMMAND_PING);
+    pong.data.tag = quint32(decoder_.sent.back().values[0]);
+    Deliver(pong);
+    EXPECT_EQ(states_, (std::vector<qint32>{XA_PLAYER_STATE_PLAYING, XA_PLAYER_STATE_STOPPED,
+                                            XA_PLAYER_STATE_PLAYING}));
+    EXPECT_TRUE(positions.empty());
+
+    // After the answer, the decoder speaks of its next input again.
+    player.InputOpen("/music/other.mp3");
+    Deliver(position);
+    EXPECT_EQ(positions.size(), 1u);
+    EXPECT_EQ(states_.back(), XA_PLAYER_STATE_STOPPED);
 }
 
 TEST_F(PlayerComponent, MpegOperationsSendTheirCodes) {
@@ -212,6 +308,7 @@ TEST_F(PlayerComponent, MpegOperationsSendTheirCodes) {
                                                 {XA_MSG_COMMAND_PAUSE, {}, {}},
                                                 {XA_MSG_COMMAND_STOP, {}, {}},
                                                 {XA_MSG_COMMAND_INPUT_CLOSE, {}, {}},
+                                                {XA_MSG_COMMAND_PING, {1}, {}},
                                                 {XA_MSG_COMMAND_EXIT, {}, {}}}));
     EXPECT_FALSE(player.Opened());
     EXPECT_TRUE(states_.empty());
@@ -326,6 +423,42 @@ TEST(PlayerComponentWithDecoder, PlaysAnMpegFileToItsEnd) {
     ASSERT_TRUE(ReadWavFile(dir / "out.wav", wav));
     EXPECT_EQ(wav.Frames(), long(tone.size() / 2));
     EXPECT_TRUE(dialogs.requests.isEmpty());
+}
+
+// From an MPEG file that plays to a Windows Media file: the last state told
+// is always the truth, whatever the decoder still had queued.
+TEST(PlayerComponentWithDecoder, FromMpegToWindowsMediaTheStatesAgree) {
+    TempDir dir;
+    std::string error;
+    const auto tone = audiogen::Tone(44100, 3.0, 440, 0);
+    ASSERT_TRUE(audiogen::Encode(dir / "tone.mp3", "mp3", tone, 44100, 128000, error)) << error;
+    ASSERT_TRUE(audiogen::Encode(dir / "tone.wma", "wma", audiogen::Tone(44100, 0.5, 440, 0), 44100, 128000, error))
+        << error;
+    TScriptedDialogs dialogs;
+    TXaudioPlayer player(dialogs, nullptr, std::make_unique<TMPlayer>("null?speed=4"));
+    std::vector<qint32> states;
+    QObject::connect(&player, &TXaudioPlayer::OnNotifyPlayerState, [&](qint32 state) { states.push_back(state); });
+    bool moved = false;
+    QObject::connect(&player, &TXaudioPlayer::OnNotifyInputPosition, [&](quint32 offset, quint32) {
+        moved = moved || offset > 1000;
+    });
+    const auto processUntil = [](const std::function<bool()>& done) {
+        const QDeadlineTimer deadline(20000);
+        while (!done() && !deadline.hasExpired()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    };
+    player.OutputOpen("null?speed=4");
+    player.InputOpen(QString::fromStdString(dir / "tone.mp3"));
+    player.Play();
+    processUntil([&] { return moved; });
+    player.InputOpen(QString::fromStdString(dir / "tone.wma"));
+    player.Play();
+    processUntil([&] { return states.back() == XA_PLAYER_STATE_EOS; });
+    // Whatever was still on its way has arrived by now.
+    const QDeadlineTimer settle(300);
+    while (!settle.hasExpired()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_EQ(states, (std::vector<qint32>{XA_PLAYER_STATE_PLAYING, XA_PLAYER_STATE_STOPPED, XA_PLAYER_STATE_PLAYING,
+                                           XA_PLAYER_STATE_EOS}));
+    player.Exit();
 }
 
 } // namespace

@@ -90,6 +90,7 @@ TEST(AudioOutputFactory, RejectsBadNamesAndOptionsWithAReason) {
         {"null?speed", "option speed"},
         {"null?end=-5", "option end"},
         {"null?stall=1.5", "option stall"},
+        {"null?refuse=-1", "option refuse (a whole number)"},
         {"null?end=99999999999", "option end"},
         {"null?speed=2&", "unknown sound output option \"\""},
         {"wav", "needs a file name"},
@@ -156,6 +157,42 @@ TEST(NullOutput, ResetDropsWhatWasNotHeard) {
     EXPECT_EQ(output->Delay(), 0);
     EXPECT_EQ(output->State(), TOutputState::Paused);
     EXPECT_EQ(output->Write(sound.data(), kBufferFrames, 0), kBufferFrames);
+}
+
+TEST(NullOutput, TakesBackOnlyWhatWasNotHeard) {
+    TempDir dir;
+    auto output = Make("wav:" + dir / "a.wav?speed=20");
+    ASSERT_TRUE(output->Open(kMono8k));
+    output->Pause(true);
+    const std::vector<int16_t> first = Ramp(kBufferFrames), last = Ramp(300, 7000);
+    ASSERT_TRUE(WriteAll(*output, first));
+    EXPECT_EQ(output->TakeBack(300), 300);
+    EXPECT_EQ(output->Delay(), kBufferFrames - 300);
+    EXPECT_EQ(output->TakeBack(kBufferFrames), kBufferFrames - 300);
+    EXPECT_EQ(output->TakeBack(10), 0);
+    ASSERT_TRUE(WriteAll(*output, last));
+    output->Finish();
+    output->Pause(false);
+    WaitUntilHeard(*output);
+    output->Close();
+    EXPECT_EQ(ReadBack(dir / "a.wav").samples, last);
+
+    // Unpaced, everything is heard at once: nothing can be taken back.
+    auto unpaced = Make("wav:" + dir / "b.wav");
+    ASSERT_TRUE(unpaced->Open(kMono8k));
+    ASSERT_TRUE(WriteAll(*unpaced, first));
+    EXPECT_EQ(unpaced->TakeBack(100), 0);
+}
+
+TEST(NullOutput, RefusesItsFirstOpensWhenAsked) {
+    auto output = Make("null?refuse=2");
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        EXPECT_FALSE(output->Open(kMono8k));
+        EXPECT_EQ(output->Error(), "the sound device is not ready");
+        EXPECT_EQ(output->State(), TOutputState::Closed);
+    }
+    EXPECT_TRUE(output->Open(kMono8k));
+    EXPECT_EQ(output->Error(), "");
 }
 
 TEST(NullOutput, InterruptWakesAWriteWaitingForRoom) {
@@ -358,6 +395,12 @@ TEST(AlsaOutput, PlaysToAnAlsaDevice) {
         ASSERT_GE(now, 0) << output->Error();
         taken += now;
     }
+    // What is taken back is no longer waiting to be heard.
+    const long before = output->Delay();
+    const long back = output->TakeBack(before);
+    EXPECT_GE(back, 0);
+    EXPECT_LE(back, before);
+    output->Finish();
     output->Pause(true);
     EXPECT_EQ(output->State(), TOutputState::Paused);
     output->Pause(false);

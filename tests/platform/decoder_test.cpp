@@ -4,137 +4,19 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstring>
 #include <fstream>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "audiogen.h"
-#include "tempdir.h"
-#include "wavfile.h"
+#include "decoderfixture.h"
+#include "fadecheck.h"
 
 namespace {
 
-using namespace std::chrono_literals;
-
-struct Received {
-    XA_Message message;
-    std::string text;  // the notice's first text, copied
-};
-
-// A decoder player whose notices are collected as they come.
-class Player {
-public:
-    Player() {
-        const XA_NotifyTarget target{&Player::Receive, this};
-        EXPECT_EQ(player_new(&player_, &target), XA_SUCCESS);
-    }
-    ~Player() { Delete(); }
-
-    // Ends the player; every notice has arrived when it returns.
-    void Delete() {
-        if (player_) player_delete(player_);
-        player_ = nullptr;
-    }
-    XA_Player* operator*() const { return player_; }
-
-    // Opens the output and the file, and plays.
-    void Start(const std::string& output, const std::string& file) {
-        control_message_send_S(player_, XA_MSG_COMMAND_OUTPUT_OPEN, output.c_str());
-        control_message_send_S(player_, XA_MSG_COMMAND_INPUT_OPEN, file.c_str());
-        control_message_send_N(player_, XA_MSG_COMMAND_PLAY);
-    }
-
-    // Waits until a notice matches; fails the test after 20 s.
-    Received WaitFor(const std::function<bool(const XA_Message&)>& match) {
-        std::unique_lock lock(mutex_);
-        for (size_t seen = 0;; ++seen) {
-            if (!arrived_.wait_for(lock, 20s, [&] { return received_.size() > seen; })) {
-                ADD_FAILURE() << "no such notice came";
-                return {};
-            }
-            if (match(received_[seen].message)) return received_[seen];
-        }
-    }
-    void WaitForOffsetAbove(uint32_t offset) {
-        WaitFor([offset](const XA_Message& m) {
-            return m.code == XA_MSG_NOTIFY_INPUT_POSITION && m.data.position.offset > offset;
-        });
-    }
-    Received WaitForState(int state) {
-        return WaitFor([state](const XA_Message& m) {
-            return m.code == XA_MSG_NOTIFY_PLAYER_STATE && m.data.state == state;
-        });
-    }
-    std::vector<Received> Notices() {
-        std::lock_guard lock(mutex_);
-        return received_;
-    }
-    std::vector<int> States() {
-        std::vector<int> states;
-        for (const Received& r : Notices())
-            if (r.message.code == XA_MSG_NOTIFY_PLAYER_STATE) states.push_back(r.message.data.state);
-        return states;
-    }
-
-private:
-    static void Receive(void* context, XA_Notice* notice) {
-        auto* self = static_cast<Player*>(context);
-        Received received{};
-        control_notice_to_message(self->player_, &received.message, notice);
-        const XA_Message& m = received.message;
-        if (m.code == XA_MSG_NOTIFY_ERROR) received.text = m.data.error.message;
-        if (m.code == XA_MSG_NOTIFY_INPUT_NAME || m.code == XA_MSG_NOTIFY_OUTPUT_NAME) received.text = m.data.name;
-        if (m.code == XA_MSG_NOTIFY_OUTPUT_MODULE_INFO) received.text = m.data.module_info.name;
-        if (m.code == XA_MSG_NOTIFY_PLAYER_ENVIRONMENT_STRING) received.text = m.data.environment_string.value;
-        xaudio_notice_free(notice);
-        std::lock_guard lock(self->mutex_);
-        self->received_.push_back(received);
-        self->arrived_.notify_all();
-    }
-
-    XA_Player* player_ = nullptr;
-    std::mutex mutex_;
-    std::condition_variable arrived_;
-    std::vector<Received> received_;
-};
-
-class Decoder : public ::testing::Test {
-protected:
-    // A stereo file of a tone, encoded by the tests' own encoder.
-    std::string Make(const std::string& name, const std::string& format, double seconds, double leftHz = 440,
-                     double rightHz = 0, int rate = 44100, int bitrate = 128000) {
-        std::string error;
-        tone_ = audiogen::Tone(rate, seconds, leftHz, rightHz);
-        EXPECT_TRUE(audiogen::Encode(dir_ / name, format, tone_, rate, bitrate, error)) << error;
-        return dir_ / name;
-    }
-    // Plays a file to its end into a WAV file; `before` sends what else is
-    // wanted before play.
-    TWavData PlayToEnd(const std::string& file, const std::string& output,
-                       const std::function<void(Player&)>& before = {}) {
-        Player player;
-        control_message_send_S(*player, XA_MSG_COMMAND_OUTPUT_OPEN, ("wav:" + dir_ / output).c_str());
-        control_message_send_S(*player, XA_MSG_COMMAND_INPUT_OPEN, file.c_str());
-        if (before) before(player);
-        control_message_send_N(*player, XA_MSG_COMMAND_PLAY);
-        player.WaitForState(XA_PLAYER_STATE_EOS);
-        player.Delete();
-        return Wav(output);
-    }
-    TWavData Wav(const std::string& output) {
-        TWavData wav;
-        EXPECT_TRUE(ReadWavFile(dir_ / output, wav));
-        return wav;
-    }
-
-    TempDir dir_;
-    std::vector<int16_t> tone_;
-};
+using namespace decodertest;
 
 TEST_F(Decoder, DecodesEachLayerToItsLength) {
     // LAME's header tells the exact length: encoder delay and padding are cut.
@@ -157,10 +39,7 @@ TEST_F(Decoder, PauseAndResumeLoseAndRepeatNothing) {
     const TWavData whole = PlayToEnd(file, "whole.wav");
 
     Player player;
-    player.Start("wav:" + dir_ / "paused.wav?speed=8", file);
-    player.WaitForOffsetAbove(2000);
-    control_message_send_N(*player, XA_MSG_COMMAND_PAUSE);
-    player.WaitForState(XA_PLAYER_STATE_PAUSED);
+    PlayUntil(player, file, "paused.wav", 2000, XA_MSG_COMMAND_PAUSE, XA_PLAYER_STATE_PAUSED);
     std::this_thread::sleep_for(100ms);
     control_message_send_N(*player, XA_MSG_COMMAND_PLAY);
     player.WaitForState(XA_PLAYER_STATE_EOS);
@@ -168,7 +47,7 @@ TEST_F(Decoder, PauseAndResumeLoseAndRepeatNothing) {
     EXPECT_EQ(player.States(), (std::vector<int>{XA_PLAYER_STATE_PLAYING, XA_PLAYER_STATE_PAUSED,
                                                  XA_PLAYER_STATE_PLAYING, XA_PLAYER_STATE_EOS}));
     player.Delete();
-    EXPECT_EQ(Wav("paused.wav").samples, whole.samples);
+    fadecheck::ExpectFadesOnly(Wav("paused.wav").samples, whole.samples, 1);
 
     // Position notices come several times a second, each within its range.
     int positions = 0;
@@ -189,9 +68,10 @@ TEST_F(Decoder, SeekLandsWhereAsked) {
     });
     const long wanted = whole.Frames() / 2;
     EXPECT_NEAR(half.Frames(), wanted, 1152);
-    // What is played is the input from that place on.
+    // What is played is the input from that place on, fading in.
     ASSERT_LE(half.samples.size(), whole.samples.size());
-    EXPECT_TRUE(std::equal(half.samples.begin(), half.samples.end(), whole.samples.end() - half.samples.size()));
+    fadecheck::ExpectFadesOnly(half.samples, std::vector<int16_t>(whole.samples.end() - long(half.samples.size()),
+                                                                  whole.samples.end()), 1);
 }
 
 TEST_F(Decoder, ChannelModes) {
@@ -220,19 +100,30 @@ TEST_F(Decoder, OpeningAnotherFileStopsTheOneThatPlays) {
     const std::string second = Make("second.mp3", "mp3", 0.5, 880, 880);
     const TWavData alone = PlayToEnd(second, "alone.wav");
 
-    Player player;
-    player.Start("wav:" + dir_ / "both.wav?speed=8", first);
-    player.WaitForOffsetAbove(1000);
-    control_message_send_S(*player, XA_MSG_COMMAND_INPUT_OPEN, second.c_str());
-    control_message_send_N(*player, XA_MSG_COMMAND_PLAY);
-    player.WaitForState(XA_PLAYER_STATE_EOS);
-    EXPECT_EQ(player.States(), (std::vector<int>{XA_PLAYER_STATE_PLAYING, XA_PLAYER_STATE_STOPPED,
-                                                 XA_PLAYER_STATE_PLAYING, XA_PLAYER_STATE_EOS}));
-    player.Delete();
-    const TWavData both = Wav("both.wav");
-    ASSERT_GT(both.samples.size(), alone.samples.size());
-    EXPECT_LT(both.samples.size(), size_t(2 * 44100 * 3));
-    EXPECT_TRUE(std::equal(alone.samples.begin(), alone.samples.end(), both.samples.end() - alone.samples.size()));
+    // Opened at once, or stopped and closed first as the player component does.
+    for (const bool closeFirst : {false, true}) {
+        SCOPED_TRACE(closeFirst);
+        Player player;
+        player.Start("wav:" + dir_ / "both.wav?speed=8", first);
+        player.WaitForOffsetAbove(1000);
+        if (closeFirst) {
+            control_message_send_N(*player, XA_MSG_COMMAND_STOP);
+            control_message_send_N(*player, XA_MSG_COMMAND_INPUT_CLOSE);
+        }
+        control_message_send_S(*player, XA_MSG_COMMAND_INPUT_OPEN, second.c_str());
+        control_message_send_N(*player, XA_MSG_COMMAND_PLAY);
+        player.WaitForState(XA_PLAYER_STATE_EOS);
+        EXPECT_EQ(player.States(), (std::vector<int>{XA_PLAYER_STATE_PLAYING, XA_PLAYER_STATE_STOPPED,
+                                                     XA_PLAYER_STATE_PLAYING, XA_PLAYER_STATE_EOS}));
+        player.Delete();
+        const TWavData both = Wav("both.wav");
+        ASSERT_GT(both.samples.size(), alone.samples.size());
+        EXPECT_LT(both.samples.size(), size_t(2 * 44100 * 3));
+        const auto secondStarts = both.samples.end() - long(alone.samples.size());
+        EXPECT_TRUE(std::equal(alone.samples.begin(), alone.samples.end(), secondStarts));
+        // The first file is not cut off: its sound fades out before the second begins.
+        fadecheck::ExpectFadedEnd(std::vector<int16_t>(both.samples.begin(), secondStarts));
+    }
 }
 
 TEST_F(Decoder, FilesThatAreNotAudioGiveAnErrorNotice) {

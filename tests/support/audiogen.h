@@ -13,7 +13,10 @@ namespace audiogen {
 // 16-bit samples, interleaved.
 std::vector<int16_t> Tone(int rate, double seconds, double leftHz, double rightHz);
 
-// Encodes interleaved stereo samples into a file: "mp3" (LAME, with the
+// `seconds` of a mono sine at `hz`, amplitude about half of full scale.
+std::vector<int16_t> MonoTone(int rate, double seconds, double hz);
+
+// Encodes interleaved samples of `channels` channels (1 or 2) into a file: "mp3" (LAME, with the
 // LAME/Xing header that tells decoders the exact length), "mp2" or "wma"
 // (WMA version 2), at `bitrate` bits per second. The MP2 and WMA encoders
 // take whole frames only and cannot be flushed, so silence follows the sound
@@ -22,6 +25,10 @@ std::vector<int16_t> Tone(int rate, double seconds, double leftHz, double rightH
 // of silence in front; WMA through FFmpeg's decoder without its first 2048
 // frames). False with `error` set when it could not.
 bool Encode(const std::string& path, const std::string& format, const std::vector<int16_t>& samples, int rate,
-            int bitrate, std::string& error);
+            int bitrate, std::string& error, int channels = 2);
+
+// Seconds of sound FFmpeg's own decoders make of a file (the reference other
+// players are held against); -1 when it cannot be read.
+double DecodedSeconds(const std::string& path);
 
 } // namespace audiogen

@@ -58,6 +58,7 @@ public:
         snd_pcm_hw_params_t* params = nullptr;
         snd_pcm_hw_params_alloca(&params);
         canPause_ = snd_pcm_hw_params_current(pcm_, params) == 0 && snd_pcm_hw_params_can_pause(params) == 1;
+        StartAfterAPeriod();
         ClearInterrupt();
         error_.clear();
         state_ = TOutputState::Playing;
@@ -108,13 +109,25 @@ public:
 
     TOutputState State() const override { return state_; }
 
+    long TakeBack(long frames) override {
+        if (pcm_ == nullptr || state_ == TOutputState::Failed || frames <= 0) return 0;
+        const snd_pcm_sframes_t can = snd_pcm_rewindable(pcm_);
+        if (can <= 0) return 0;
+        const snd_pcm_sframes_t taken = snd_pcm_rewind(pcm_, snd_pcm_uframes_t(std::min<long>(frames, can)));
+        return taken > 0 ? long(taken) : 0;
+    }
+
+    // Less sound than the start threshold would wait for more forever; the
+    // end of a stream has to be heard too.
+    void Finish() override {
+        if (pcm_ == nullptr || state_ != TOutputState::Playing) return;
+        if (snd_pcm_state(pcm_) == SND_PCM_STATE_PREPARED && Delay() > 0) snd_pcm_start(pcm_);
+    }
+
     long Delay() const override {
         if (pcm_ == nullptr || state_ == TOutputState::Failed) return 0;
         snd_pcm_sframes_t delay = 0;
         if (snd_pcm_delay(pcm_, &delay) < 0 || delay <= 0) return 0;
-        // Less sound than the start threshold would wait for more forever;
-        // the end of a stream has to be heard too.
-        if (state_ == TOutputState::Playing && snd_pcm_state(pcm_) == SND_PCM_STATE_PREPARED) snd_pcm_start(pcm_);
         return long(delay);
     }
 
@@ -142,6 +155,16 @@ private:
             error_ = std::string("the sound device failed: ") + snd_strerror(err);
         }
         return err >= 0;
+    }
+
+    // The device starts by itself once a period is buffered: sooner, a busy
+    // machine would make it run dry at once; later, a short sound would wait.
+    void StartAfterAPeriod() {
+        snd_pcm_uframes_t buffer = 0, period = 0;
+        snd_pcm_sw_params_t* params = nullptr;
+        snd_pcm_sw_params_alloca(&params);
+        if (snd_pcm_get_params(pcm_, &buffer, &period) < 0 || snd_pcm_sw_params_current(pcm_, params) < 0) return;
+        if (snd_pcm_sw_params_set_start_threshold(pcm_, params, period) == 0) snd_pcm_sw_params(pcm_, params);
     }
 
     // True when the device may take more (or has something to report);

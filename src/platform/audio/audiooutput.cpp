@@ -35,13 +35,17 @@ bool ParseOption(std::string_view item, TPaceOptions& options, std::string& erro
         ok = ParseNumber(value, options.endMs) && options.endMs >= 0;
     } else if (key == "stall") {
         ok = ParseNumber(value, options.stallMs) && options.stallMs >= 0;
+    } else if (key == "refuse") {
+        ok = ParseNumber(value, options.refusals) && options.refusals >= 0;
     } else {
-        error = "unknown sound output option \"" + std::string(key) + "\" (known: speed, end, stall)";
+        error = "unknown sound output option \"" + std::string(key) + "\" (known: speed, end, stall, refuse)";
         return false;
     }
     if (!ok) {
         error = "bad value \"" + std::string(value) + "\" for the sound output option " + std::string(key) +
-                (key == "speed" ? " (a number from 0.01 to 10000)" : " (whole milliseconds)");
+                (key == "speed"    ? " (a number from 0.01 to 10000)"
+                  : key == "refuse" ? " (a whole number)"
+                                    : " (whole milliseconds)");
     }
     return ok;
 }
@@ -110,6 +114,17 @@ std::unique_ptr<TAudioOutput> MakeAudioOutput(const std::string& setting, std::s
         return nullptr;
     }
     return MakePacedOutput(pace, nullptr);
+}
+
+int AudioOutputModuleId(const std::string& setting) {
+    const std::string name = setting.substr(0, setting.find_first_of(":?"));
+    const auto found = std::find(std::begin(kModuleNames), std::end(kModuleNames), name);
+    return found == std::end(kModuleNames) ? -1 : int(found - std::begin(kModuleNames));
+}
+
+bool IsSoundDevice(const std::string& setting) {
+    const int id = AudioOutputModuleId(setting);
+    return id >= 0 && std::string_view(kModuleNames[id]) != "wav";
 }
 
 const char* const* AudioOutputModuleNames() {

@@ -37,6 +37,13 @@ public:
     virtual void Pause(bool paused) = 0;
     // Drops everything buffered and not yet heard; the output stays open.
     virtual void Reset() = 0;
+    // Takes back up to `frames` of the newest frames handed over and not yet
+    // heard, as if they had never been written; returns how many it took.
+    // The older ones play on.
+    virtual long TakeBack(long frames) = 0;
+    // Nothing more comes for now: sound held back until enough is buffered
+    // to start the device starts now.
+    virtual void Finish() = 0;
     virtual void Close() = 0;
 
     virtual TOutputState State() const = 0;
@@ -60,9 +67,16 @@ public:
 //   end=MS       (null, wav) the device fails after MS milliseconds of sound since Open
 //   stall=MS     (null, wav) the device stops consuming after MS milliseconds of sound
 //                until Reset or Close; it stalls only once
+//   refuse=N     (null, wav) the first N opens fail, as a device that is not ready yet
 //   device=NAME  (alsa, its only option) another ALSA device than "default"
 // Gives nullptr and the reason in `error` for an unknown name or a bad option.
 std::unique_ptr<TAudioOutput> MakeAudioOutput(const std::string& setting, std::string& error);
+
+// The module id of a setting ("wav:/tmp/a.wav" is the wav module's), or -1.
+int AudioOutputModuleId(const std::string& setting);
+// True for the modules that stand for a sound device (alsa, null), which a
+// player may stand in for with null while the device cannot be opened.
+bool IsSoundDevice(const std::string& setting);
 
 // The names of the modules, in the order of their module ids.
 const char* const* AudioOutputModuleNames();

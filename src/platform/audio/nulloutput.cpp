@@ -22,7 +22,7 @@ constexpr long kBufferMs = 100;
 class TPacedOutput final : public TAudioOutput {
 public:
     TPacedOutput(const TPaceOptions& options, std::unique_ptr<TWavWriter> recorder)
-        : options_(options), recorder_(std::move(recorder)) {}
+        : options_(options), recorder_(std::move(recorder)), refusals_(options.refusals) {}
     ~TPacedOutput() override { Close(); }
 
     bool Open(const TAudioFormat& format) override {
@@ -31,6 +31,11 @@ public:
         format_ = format;
         if (format.rate <= 0 || format.channels <= 0) {
             error_ = "unsupported sound format";
+            return false;
+        }
+        if (refusals_ > 0) {
+            --refusals_;
+            error_ = "the sound device is not ready";
             return false;
         }
         if (recorder_ && !recorder_->Open(format, error_)) return false;
@@ -79,6 +84,18 @@ public:
         DropBuffered();
         roomOrInterrupt_.notify_all();
     }
+
+    long TakeBack(long frames) override {
+        std::lock_guard lock(mutex_);
+        Advance(TClock::now());
+        const long taken = std::clamp(frames, 0L, Buffered());
+        samples_.resize(samples_.size() - std::size_t(taken * format_.channels));
+        if (head_ == samples_.size()) Empty();
+        roomOrInterrupt_.notify_all();
+        return taken;
+    }
+
+    void Finish() override {}
 
     void Close() override {
         std::lock_guard lock(mutex_);
@@ -211,6 +228,7 @@ private:
     mutable TClock::time_point tick_;
     mutable bool stalled_ = false;
     bool stallOver_ = false;
+    int refusals_;
 };
 
 } // namespace

@@ -11,6 +11,7 @@ struct TPaceOptions {
     double speed = 1;
     int endMs = -1;
     int stallMs = -1;
+    int refusals = 0;  // opens that fail before one succeeds
 };
 
 // An output that consumes sound at real-time pace times `speed`, as a sound

@@ -48,6 +48,8 @@ public:
 
     // Nothing is ever held back.
     void Reset() override {}
+    long TakeBack(long) override { return 0; }
+    void Finish() override {}
     long Delay() const override { return 0; }
     void Interrupt() override {}
 

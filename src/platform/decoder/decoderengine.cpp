@@ -3,11 +3,7 @@
 #include <mpg123.h>
 
 #include <algorithm>
-#include <chrono>
 #include <mutex>
-#include <thread>
-
-#include "platform/audio/audiooutput.h"
 
 namespace {
 
@@ -172,7 +168,7 @@ void TDecoderEngine::PostNumber(int code, uint32_t value) {
 
 void TDecoderEngine::Open(const std::string& name) {
     if (handle_) {
-        if (state_ == XA_PLAYER_STATE_PLAYING || state_ == XA_PLAYER_STATE_PAUSED) Stop();
+        Stop();
         CloseInput();
     }
     InitialiseLibrary();
@@ -183,6 +179,9 @@ void TDecoderEngine::Open(const std::string& name) {
         return;
     }
     mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_FORCE_STEREO, 0);
+    // Damage in the middle of a file (a transfer gone wrong, a tag that
+    // claims less than it holds) is skipped however long it is.
+    mpg123_param(handle, MPG123_RESYNC_LIMIT, -1, 0);
     mpg123_format_none(handle);
     const long* rates = nullptr;
     size_t rateCount = 0;
@@ -193,9 +192,14 @@ void TDecoderEngine::Open(const std::string& name) {
     int channels = 0, encoding = 0;
     if (mpg123_open(handle, name.c_str()) != MPG123_OK) {
         code = XA_ERROR_OPEN_FAILED;
-    } else if (mpg123_getformat(handle, &rate_, &channels, &encoding) != MPG123_OK ||
-               mpg123_scan(handle) != MPG123_OK || (length_ = mpg123_length(handle)) <= 0) {
+    } else if (mpg123_getformat(handle, &rate_, &channels, &encoding) != MPG123_OK) {
         code = XA_ERROR_NOT_MPEG_AUDIO;
+    } else {
+        // Streams joined from two encodings may change their rate half way;
+        // the decoder resamples the rest to the rate the output was opened at.
+        mpg123_format_none(handle);
+        mpg123_format(handle, rate_, MPG123_STEREO, MPG123_ENC_SIGNED_16);
+        if (mpg123_scan(handle) != MPG123_OK || (length_ = mpg123_length(handle)) <= 0) code = XA_ERROR_NOT_MPEG_AUDIO;
     }
     if (code != XA_SUCCESS) {
         const std::string reason = mpg123_strerror(handle);
@@ -208,9 +212,13 @@ void TDecoderEngine::Open(const std::string& name) {
     inputName_ = name;
     ApplyEqualizer();
     writtenFrame_ = 0;
-    bufferFrames_ = bufferDone_ = 0;
+    pending_.clear();
+    pendingAt_ = 0;
+    tail_.Clear();
+    fadeIn_ = false;
     inputDone_ = false;
     lastPositionFrame_ = lastTimecode_ = -1;
+    retryDevice_ = true;
     Debug("opened " + name);
     PostNumber(XA_MSG_NOTIFY_INPUT_STATE, XA_INPUT_STATE_OPEN);
     PostText(XA_MSG_NOTIFY_INPUT_NAME, name, XA_NOTIFY_MASK_INPUT_NAME);
@@ -229,15 +237,19 @@ void TDecoderEngine::CloseInput() {
     PostNumber(XA_MSG_NOTIFY_INPUT_STATE, XA_INPUT_STATE_CLOSED);
 }
 
-bool TDecoderEngine::SeekTo(int64_t frame) {
+// `drop`: what the output holds is not heard; otherwise it plays out first.
+bool TDecoderEngine::SeekTo(int64_t frame, bool drop) {
     const off_t reached = mpg123_seek(handle_, off_t(frame), SEEK_SET);
     if (reached < 0) {
         Error(XA_SOURCE_INPUT, XA_ERROR_DECODE_FAILED, mpg123_strerror(handle_));
         return false;
     }
-    if (output_) output_->Reset();
+    if (output_ && drop) output_->Reset();
     writtenFrame_ = reached;
-    bufferFrames_ = bufferDone_ = 0;
+    pending_.clear();
+    pendingAt_ = 0;
+    tail_.Clear();
+    fadeIn_ = reached > 0;
     inputDone_ = false;
     drainedMs_ = 0;
     return true;
@@ -248,12 +260,12 @@ int64_t TDecoderEngine::HeardFrame() const {
     return std::max<int64_t>(0, writtenFrame_ - delay);
 }
 
-// Fills the buffer with the next chunk; false at the end of the input.
-bool TDecoderEngine::Decode() {
+// Appends the next chunk to `into`; false at the end of the input.
+bool TDecoderEngine::DecodeChunk(std::vector<int16_t>& into) {
     for (;;) {
         size_t bytes = 0;
         const int result =
-            mpg123_read(handle_, reinterpret_cast<unsigned char*>(buffer_.data()), buffer_.size() * 2, &bytes);
+            mpg123_read(handle_, reinterpret_cast<unsigned char*>(chunk_.data()), chunk_.size() * 2, &bytes);
         if (result == MPG123_NEW_FORMAT) {
             int channels = 0, encoding = 0;
             mpg123_getformat(handle_, &rate_, &channels, &encoding);
@@ -264,10 +276,10 @@ bool TDecoderEngine::Decode() {
             Error(XA_SOURCE_CODEC, XA_ERROR_DECODE_FAILED, mpg123_strerror(handle_));
             return false;
         }
-        bufferFrames_ = long(bytes / 4);
-        bufferDone_ = 0;
-        if (bufferFrames_ > 0) {
-            Convert(buffer_.data(), bufferFrames_);
+        const long frames = long(bytes / 4);
+        if (frames > 0) {
+            Convert(chunk_.data(), frames);
+            into.insert(into.end(), chunk_.begin(), chunk_.begin() + 2 * frames);
             return true;
         }
         if (result == MPG123_DONE) return false;
@@ -308,29 +320,35 @@ void TDecoderEngine::Play() {
         return;
     }
     if (state_ == XA_PLAYER_STATE_PAUSED) {
-        output_->Pause(false);
+        if (devicePaused_) output_->Pause(false);
     } else if (state_ != XA_PLAYER_STATE_PLAYING) {
-        if (state_ == XA_PLAYER_STATE_EOS && !SeekTo(0)) return;
+        if (state_ == XA_PLAYER_STATE_EOS && !SeekTo(0, true)) return;
         if (!EnsureOutputFormat()) return;
     }
-    state_ = XA_PLAYER_STATE_PLAYING;
-    PostState();
+    devicePaused_ = false;
+    SetState(XA_PLAYER_STATE_PLAYING);
 }
 
 void TDecoderEngine::Pause() {
-    if (state_ == XA_PLAYER_STATE_PLAYING) {
-        output_->Pause(true);
-        state_ = XA_PLAYER_STATE_PAUSED;
-    }
-    PostState();
+    if (state_ != XA_PLAYER_STATE_PLAYING) return;
+    FadeOut(true);
+    devicePaused_ = false;
+    SetState(XA_PLAYER_STATE_PAUSED);
     PostPosition(true);
 }
 
+// Stopped while playing, the device plays out what it holds, ending in the
+// fade (a stop that follows does not cut it short); stopped while paused,
+// what it still holds is dropped before it is let go, so a device that
+// pauses in hardware lets nothing out.
 void TDecoderEngine::Stop() {
-    if (output_ && state_ == XA_PLAYER_STATE_PAUSED) output_->Pause(false);
-    if (handle_) SeekTo(0);
-    state_ = XA_PLAYER_STATE_STOPPED;
-    PostState();
+    const bool paused = state_ == XA_PLAYER_STATE_PAUSED;
+    if (state_ == XA_PLAYER_STATE_PLAYING) FadeOut(false);
+    if (output_ && paused) output_->Reset();
+    if (output_ && devicePaused_) output_->Pause(false);
+    devicePaused_ = false;
+    if (handle_) SeekTo(0, paused);
+    SetState(XA_PLAYER_STATE_STOPPED);
     PostPosition(true);
 }
 
@@ -343,32 +361,62 @@ void TDecoderEngine::Seek(uint32_t offset, uint32_t range) {
         Nack(XA_MSG_COMMAND_SEEK, XA_ERROR_INVALID_PARAMETERS);
         return;
     }
-    if (!SeekTo(int64_t(uint64_t(offset) * uint64_t(length_) / range))) return;
+    if (state_ == XA_PLAYER_STATE_PLAYING) FadeOut(false);
+    if (!SeekTo(int64_t(uint64_t(offset) * uint64_t(length_) / range), state_ == XA_PLAYER_STATE_PAUSED)) return;
     // A finished input waits at the new place.
     if (state_ == XA_PLAYER_STATE_EOS) SetState(XA_PLAYER_STATE_STOPPED);
     PostPosition(true);
 }
 
-void TDecoderEngine::Step() {
-    if (state_ != XA_PLAYER_STATE_PLAYING) return;
-    if (bufferDone_ == bufferFrames_ && !inputDone_ && !Decode()) {
-        inputDone_ = true;
-        drainedMs_ = 0;
+// The sound not yet heard ends in a fade; when it is to `resume`, what
+// follows the fade is kept, to fade in.
+void TDecoderEngine::FadeOut(bool resume) {
+    pending_.erase(pending_.begin(), pending_.begin() + 2 * pendingAt_);
+    pendingAt_ = 0;
+    while (!inputDone_ && long(pending_.size() / 2) < FadeFrames(int(rate_))) {
+        if (!DecodeChunk(pending_)) inputDone_ = true;
     }
-    if (bufferDone_ < bufferFrames_) {
-        const long taken = output_->Write(buffer_.data() + 2 * bufferDone_, bufferFrames_ - bufferDone_, kWriteWaitMs);
+    if (!output_) return;
+    writtenFrame_ += ::FadeOut(*output_, tail_, int(rate_), pending_);
+    if (!resume) return;
+    FadeIn(pending_.data(), long(pending_.size() / 2), int(rate_));
+    fadeIn_ = pending_.empty();
+}
+
+void TDecoderEngine::Step() {
+    if (state_ == XA_PLAYER_STATE_PAUSED && !devicePaused_ && output_ && output_->Delay() == 0) {
+        output_->Pause(true);
+        devicePaused_ = true;
+    }
+    if (state_ != XA_PLAYER_STATE_PLAYING) return;
+    if (PendingFrames() == 0 && !inputDone_) {
+        pending_.clear();
+        pendingAt_ = 0;
+        if (!DecodeChunk(pending_)) {
+            inputDone_ = true;
+            drainedMs_ = 0;
+        } else if (fadeIn_) {
+            FadeIn(pending_.data(), PendingFrames(), int(rate_));
+            fadeIn_ = false;
+        }
+        if (state_ != XA_PLAYER_STATE_PLAYING) return;
+    }
+    if (PendingFrames() > 0) {
+        const int16_t* next = pending_.data() + 2 * pendingAt_;
+        const long taken = output_->Write(next, PendingFrames(), kWriteWaitMs);
         if (taken < 0) {
             OutputFailed();
             return;
         }
-        bufferDone_ += taken;
+        tail_.Add(next, taken);
+        pendingAt_ += taken;
         writtenFrame_ += taken;
     } else if (inputDone_) {
         // The end is announced once the device has played what it holds, or
         // when it stops taking it off our hands.
+        output_->Finish();
         drainedMs_ += kDrainPollMs;
         if (output_->Delay() > 0 && drainedMs_ < kDrainLimitMs) return;
-        output_->Reset();
         SetState(XA_PLAYER_STATE_EOS);
         PostPosition(true);
         return;
@@ -377,8 +425,9 @@ void TDecoderEngine::Step() {
 }
 
 int TDecoderEngine::WaitHint() const {
+    if (state_ == XA_PLAYER_STATE_PAUSED && !devicePaused_ && output_) return kDrainPollMs;
     if (state_ != XA_PLAYER_STATE_PLAYING) return -1;
-    return bufferDone_ == bufferFrames_ && inputDone_ ? kDrainPollMs : 0;
+    return PendingFrames() == 0 && inputDone_ ? kDrainPollMs : 0;
 }
 
 // ---- output ------------------------------------------------------------------
@@ -392,25 +441,38 @@ void TDecoderEngine::SetOutput(std::unique_ptr<TAudioOutput> output) {
         owner_.waitingOutput_ = output_.get();
     }
     if (old) old->Close();
+    tail_.Clear();
+    devicePaused_ = false;
 }
 
-// Makes the module of `setting` and opens it for the input's format; the
-// default device falls back to the null module.
+// Makes the module of `setting` and opens it for the input's format. While a
+// sound device cannot be opened, null stands in for it; the error notice
+// says so once, not again for each time it is tried anew.
 bool TDecoderEngine::OpenOutput(const std::string& setting) {
     std::string error;
     auto output = MakeAudioOutput(setting, error);
     const TAudioFormat format{int(rate_), 2};
-    if (output && !output->Open(format)) error = output->Error();
-    else if (output) error.clear();
-    if (!error.empty() && setting == kDefaultOutput) {
-        Error(XA_SOURCE_OUTPUT, XA_ERROR_OUTPUT_OPEN_FAILED, "alsa: " + error + "; playing to null");
-        output = MakeAudioOutput("null", error);
-        error = output->Open(format) ? "" : output->Error();
+    if (output && !output->Open(format)) {
+        if (!IsSoundDevice(setting)) {
+            error = output->Error();
+            output.reset();
+        } else {
+            if (!device_ || setting != outputSetting_) {
+                Error(XA_SOURCE_OUTPUT, XA_ERROR_OUTPUT_OPEN_FAILED,
+                      setting + ": " + output->Error() + "; playing to null");
+            }
+            device_ = std::move(output);
+            output = MakeAudioOutput("null", error);
+            output->Open(format);
+        }
+    } else if (output) {
+        device_.reset();
     }
-    if (!error.empty()) {
+    if (!output) {
         Error(XA_SOURCE_OUTPUT, XA_ERROR_OUTPUT_OPEN_FAILED, error);
         return false;
     }
+    retryDevice_ = false;
     outputSetting_ = setting;
     SetOutput(std::move(output));
     Debug("output " + setting);
@@ -419,15 +481,27 @@ bool TDecoderEngine::OpenOutput(const std::string& setting) {
     return true;
 }
 
+// A device that was not ready (a sound server that starts late, a headset
+// plugged in later) is tried again at each new input.
+void TDecoderEngine::RetryDevice(const TAudioFormat& format) {
+    if (!device_ || !retryDevice_) return;
+    retryDevice_ = false;
+    if (!device_->Open(format)) return;
+    SetOutput(std::move(device_));
+    Debug("output " + outputSetting_);
+    PostNumber(XA_MSG_NOTIFY_OUTPUT_STATE, XA_OUTPUT_STATE_OPEN);
+    PostText(XA_MSG_NOTIFY_OUTPUT_NAME, outputSetting_, XA_NOTIFY_MASK_OUTPUT_NAME);
+}
+
 bool TDecoderEngine::EnsureOutputFormat() {
     const TAudioFormat format{int(rate_), 2};
+    RetryDevice(format);
     if (output_ && output_->State() != TOutputState::Failed && output_->State() != TOutputState::Closed &&
         output_->Format() == format)
         return true;
     if (output_ && output_->State() != TOutputState::Failed && output_->Open(format)) return true;
     if (OpenOutput(outputSetting_)) return true;
-    state_ = XA_PLAYER_STATE_STOPPED;
-    PostState();
+    SetState(XA_PLAYER_STATE_STOPPED);
     return false;
 }
 
@@ -435,12 +509,17 @@ void TDecoderEngine::OutputFailed() {
     Error(XA_SOURCE_OUTPUT, XA_ERROR_OUTPUT_FAILED, output_->Error());
     SetOutput(nullptr);
     PostNumber(XA_MSG_NOTIFY_OUTPUT_STATE, XA_OUTPUT_STATE_CLOSED);
-    bufferFrames_ = bufferDone_ = 0;
+    pending_.clear();
+    pendingAt_ = 0;
     SetState(XA_PLAYER_STATE_STOPPED);
 }
 
+// Paused, nothing drains until play resumes; a message that comes meanwhile
+// ends the wait.
 void TDecoderEngine::Drain() {
-    for (int waited = 0; output_ && output_->Delay() > 0 && waited < kDrainLimitMs; waited += kDrainPollMs)
-        std::this_thread::sleep_for(std::chrono::milliseconds(kDrainPollMs));
+    if (state_ == XA_PLAYER_STATE_PAUSED) return;
+    if (output_) output_->Finish();
+    for (int waited = 0; output_ && output_->Delay() > 0 && waited < kDrainLimitMs; waited += kDrainPollMs) {
+        if (owner_.WaitForMessage(kDrainPollMs)) return;
+    }
 }
-

@@ -6,11 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "platform/audio/audiooutput.h"
+#include "platform/audio/fade.h"
 #include "platform/decoder/decoderplayer.h"
 #include "platform/decoder/notice.h"
 
 struct mpg123_handle_struct;
-class TAudioOutput;
 
 struct TModuleInfo {
     const char* name;
@@ -56,9 +57,10 @@ private:
     // Input.
     void Open(const std::string& name);
     void CloseInput();
-    bool SeekTo(int64_t frame);
+    bool SeekTo(int64_t frame, bool drop);
     int64_t HeardFrame() const;
-    bool Decode();
+    bool DecodeChunk(std::vector<int16_t>& into);
+    long PendingFrames() const { return long(pending_.size() / 2) - pendingAt_; }
     void Convert(int16_t* samples, long frames) const;
     void ApplyEqualizer();
 
@@ -67,10 +69,12 @@ private:
     void Pause();
     void Stop();
     void Seek(uint32_t offset, uint32_t range);
+    void FadeOut(bool resume);
 
     // Output.
     void SetOutput(std::unique_ptr<TAudioOutput> output);
     bool OpenOutput(const std::string& setting);
+    void RetryDevice(const TAudioFormat& format);
     bool EnsureOutputFormat();
     void OutputFailed();
     void Drain();
@@ -84,9 +88,14 @@ private:
     std::string inputName_;
     long rate_ = 44100;
     int64_t length_ = 0;  // frames
-    std::vector<int16_t> buffer_ = std::vector<int16_t>(kChunkFrames * 2);
-    long bufferFrames_ = 0;
-    long bufferDone_ = 0;
+    std::vector<int16_t> chunk_ = std::vector<int16_t>(kChunkFrames * 2);
+    // Decoded and not yet handed over: pending_ from frame pendingAt_ on.
+    std::vector<int16_t> pending_;
+    long pendingAt_ = 0;
+    TSoundTail tail_;
+    bool fadeIn_ = false;  // the next sound decoded resumes after a cut
+    // Paused, the device plays out the fade before it is paused itself.
+    bool devicePaused_ = false;
     int64_t writtenFrame_ = 0;  // input frame just after the last one handed to the output
     bool inputDone_ = false;
     int drainedMs_ = 0;
@@ -96,6 +105,10 @@ private:
 
     std::unique_ptr<TAudioOutput> output_;
     std::string outputSetting_ = kDefaultOutput;
+    // The sound device that could not be opened while null stands in for
+    // it, and whether to try it again at the next play.
+    std::unique_ptr<TAudioOutput> device_;
+    bool retryDevice_ = false;
 
     uint32_t range_ = XA_DEFAULT_POSITION_RANGE;
     uint32_t granularity_ = XA_DEFAULT_TIMECODE_GRANULARITY;

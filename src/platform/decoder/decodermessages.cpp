@@ -15,14 +15,6 @@ const char* OutputDescription(const std::string& name) {
     return "writes a WAV file";
 }
 
-// Output module id of a module setting ("wav:/tmp/a.wav" is the wav module).
-int OutputModuleId(const std::string& setting) {
-    const std::string name = setting.substr(0, setting.find_first_of(":?"));
-    for (int id = 0; id < AudioOutputModuleCount(); ++id)
-        if (name == AudioOutputModuleNames()[id]) return id;
-    return -1;
-}
-
 } // namespace
 
 // ---- messages ------------------------------------------------------------------
@@ -59,6 +51,7 @@ void TDecoderEngine::Handle(const TControlMessage& m) {
     case XA_MSG_COMMAND_OUTPUT_CLOSE:
         if (state_ == XA_PLAYER_STATE_PLAYING || state_ == XA_PLAYER_STATE_PAUSED) Stop();
         SetOutput(nullptr);
+        device_.reset();
         PostNumber(XA_MSG_NOTIFY_OUTPUT_STATE, XA_OUTPUT_STATE_CLOSED);
         return;
     case XA_MSG_COMMAND_OUTPUT_RESET:
@@ -90,7 +83,7 @@ void TDecoderEngine::HandleSetting(const TControlMessage& m) {
         else Nack(m.code, XA_ERROR_NO_SUCH_MODULE);
         return;
     case XA_MSG_COMMAND_OUTPUT_MODULE_REGISTER:
-        if (OutputModuleId(m.texts[0]) >= 0 && m.texts[0].find_first_of(":?") == std::string::npos) Ack(m.code);
+        if (AudioOutputModuleId(m.texts[0]) >= 0 && m.texts[0].find_first_of(":?") == std::string::npos) Ack(m.code);
         else Nack(m.code, XA_ERROR_NO_SUCH_MODULE);
         return;
     case XA_MSG_COMMAND_INPUT_MODULE_QUERY:
@@ -145,7 +138,7 @@ void TDecoderEngine::HandleSetting(const TControlMessage& m) {
         return;
     }
     case XA_MSG_GET_OUTPUT_MODULE:
-        PostNumber(XA_MSG_NOTIFY_OUTPUT_MODULE, uint32_t(OutputModuleId(outputSetting_)));
+        PostNumber(XA_MSG_NOTIFY_OUTPUT_MODULE, uint32_t(AudioOutputModuleId(outputSetting_)));
         return;
     case XA_MSG_SET_OUTPUT_NAME: outputSetting_ = m.texts[0]; [[fallthrough]];
     case XA_MSG_GET_OUTPUT_NAME: PostText(XA_MSG_NOTIFY_OUTPUT_NAME, outputSetting_, 0); return;

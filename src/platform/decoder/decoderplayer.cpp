@@ -66,6 +66,11 @@ int TDecoderPlayer::Priority() const {
     return priority_;
 }
 
+bool TDecoderPlayer::WaitForMessage(int ms) {
+    std::unique_lock lock(mutex_);
+    return wake_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return !queue_.empty(); });
+}
+
 void TDecoderPlayer::Run() {
     {
         std::lock_guard lock(mutex_);

@@ -50,6 +50,9 @@ public:
 
 private:
     void Run();
+    // For the player's thread: waits up to `ms` for a message; true when
+    // one is queued.
+    bool WaitForMessage(int ms);
     int ApplyPriority() const;
 
     XA_NotifyTarget target_;

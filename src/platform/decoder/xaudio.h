@@ -11,6 +11,11 @@
 // Positions are given as an offset within a range: the input's length is
 // divided into `range` steps (XA_DEFAULT_POSITION_RANGE unless set with code
 // 40). Position notices come about four times a second while playing.
+//
+// A player state notice comes only when the state changes. Pause, stop and
+// seek fade the sound out over 10 ms, and it fades in when it resumes. A
+// sound device that cannot be opened is stood in for by the null output
+// (one error notice says so) and tried again at each new input.
 
 // Control message codes.
 enum : int {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/audio/audiooutput.h"
+#include "platform/audio/fade.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -35,6 +36,7 @@ public:
     TSource& operator=(const TSource&) = delete;
 
     ~TSource() {
+        av_channel_layout_uninit(&inLayout_);
         av_frame_free(&frame_);
         av_packet_free(&packet_);
         swr_free(&swr_);
@@ -61,27 +63,20 @@ public:
             return err;
         }
         if (codec_->sample_rate <= 0 || codec_->ch_layout.nb_channels <= 0) return AVERROR_INVALIDDATA;
-
-        AVChannelLayout in{};
-        if (codec_->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
-            av_channel_layout_default(&in, codec_->ch_layout.nb_channels);
-        } else {
-            av_channel_layout_copy(&in, &codec_->ch_layout);
-        }
-        AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
-        err = swr_alloc_set_opts2(&swr_, &stereo, AV_SAMPLE_FMT_S16, codec_->sample_rate, &in, codec_->sample_fmt,
-                                  codec_->sample_rate, 0, nullptr);
-        av_channel_layout_uninit(&in);
-        if (err < 0 || (err = swr_init(swr_)) < 0) return err;
+        rate_ = codec_->sample_rate;
 
         // Positions count from the first sound, whatever its timestamp; some
         // decoders stamp their output with a packet's timestamp from ahead.
         held_ = Receive();
+        // The stream information tells how the stream ends, not how it begins.
+        if (held_) rate_ = FrameRate();
         if (held_ && frame_->best_effort_timestamp != AV_NOPTS_VALUE) origin_ = FrameAt(frame_->best_effort_timestamp);
+        nextAt_ = origin_;
         return 0;
     }
 
-    int Rate() const { return codec_->sample_rate; }
+    // The rate of the first sound, which all of it is played at.
+    int Rate() const { return rate_; }
 
     uint32_t LengthMs() const {
         if (format_->duration > 0) return uint32_t((format_->duration + 500) / 1000);
@@ -114,7 +109,7 @@ public:
         avcodec_flush_buffers(codec_);
         av_frame_unref(frame_);
         held_ = false;
-        skipTo_ = origin_ + frame;
+        skipTo_ = nextAt_ = origin_ + frame;
         return 0;
     }
 
@@ -135,28 +130,83 @@ private:
         }
     }
 
+    // The rate of the frame just received. MPEG audio decoders stamp a
+    // frame with the rate of the one before; their own rate is right.
+    int FrameRate() const { return codec_->sample_rate > 0 ? codec_->sample_rate : frame_->sample_rate; }
+
     int64_t FrameAt(int64_t timestamp) const {
         return av_rescale_q(timestamp, format_->streams[stream_]->time_base, {1, Rate()});
     }
 
     // False when the whole frame lies before the seek target.
     bool Convert(std::vector<int16_t>& pcm) {
+        // Frames of a packet after its first carry no timestamp of their own.
+        const int64_t at =
+            frame_->best_effort_timestamp != AV_NOPTS_VALUE ? FrameAt(frame_->best_effort_timestamp) : nextAt_;
+        pcm.clear();
+        if (!FollowFormat(pcm)) return false;
         const int count = frame_->nb_samples;
-        int64_t drop = 0;
+        const int room = swr_get_out_samples(swr_, count);
+        if (room < 0) return false;
+        Resample(pcm, frame_->extended_data, count, room);
+        const int64_t frames = int64_t(pcm.size() / 2);
+        nextAt_ = at + frames;
+        if (!skipTo_) return frames > 0;
         // Seeking lands on a packet at or before the target; what comes
         // before the target is decoded and thrown away.
-        if (skipTo_ && frame_->best_effort_timestamp != AV_NOPTS_VALUE) {
-            drop = std::clamp<int64_t>(*skipTo_ - FrameAt(frame_->best_effort_timestamp), 0, count);
-            if (drop == count) return false;
-        }
+        const int64_t drop = std::clamp<int64_t>(*skipTo_ - at, 0, frames);
+        if (drop == frames) return false;
         skipTo_.reset();
-        pcm.resize(size_t(count) * 2);
-        uint8_t* out = reinterpret_cast<uint8_t*>(pcm.data());
-        const int got =
-            swr_convert(swr_, &out, count, const_cast<const uint8_t**>(frame_->extended_data), count);
-        if (got <= drop) return false;
-        pcm.resize(size_t(got) * 2);
         pcm.erase(pcm.begin(), pcm.begin() + drop * 2);
+        return true;
+    }
+
+    // Appends up to `room` frames made of `count` input samples (none: what
+    // the resampler still holds).
+    void Resample(std::vector<int16_t>& pcm, const uint8_t* const* input, int count, int room) {
+        const std::size_t at = pcm.size();
+        pcm.resize(at + std::size_t(room) * 2);
+        uint8_t* out = reinterpret_cast<uint8_t*>(pcm.data() + at);
+        const int got = swr_convert(swr_, &out, room, const_cast<const uint8_t**>(input), count);
+        pcm.resize(at + std::size_t(std::max(got, 0)) * 2);
+    }
+
+    // A stream may change its rate, sample format or channels half way
+    // (streams joined from two encodings): the resampler is set up anew for
+    // each such frame, to the rate of the first.
+    bool FollowFormat(std::vector<int16_t>& pcm) {
+        AVChannelLayout layout{};
+        if (frame_->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || frame_->ch_layout.nb_channels <= 0) {
+            av_channel_layout_default(&layout, frame_->ch_layout.nb_channels > 0 ? frame_->ch_layout.nb_channels
+                                                                                : codec_->ch_layout.nb_channels);
+        } else {
+            av_channel_layout_copy(&layout, &frame_->ch_layout);
+        }
+        const int rate = FrameRate();
+        if (swr_ && rate == inRate_ && frame_->format == inFormat_ &&
+            av_channel_layout_compare(&layout, &inLayout_) == 0) {
+            av_channel_layout_uninit(&layout);
+            return true;
+        }
+        if (swr_) Resample(pcm, nullptr, 0, std::max(swr_get_out_samples(swr_, 0), 0));
+        swr_free(&swr_);
+        av_channel_layout_uninit(&inLayout_);
+        inLayout_ = layout;
+        inRate_ = rate;
+        inFormat_ = frame_->format;
+        AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
+        if (swr_alloc_set_opts2(&swr_, &stereo, AV_SAMPLE_FMT_S16, rate_, &inLayout_, AVSampleFormat(inFormat_),
+                                inRate_, 0, nullptr) < 0) {
+            return false;
+        }
+        // Mono goes to both sides at full level, as the MPEG decoder plays
+        // it; the resampler's own matrix would make it 3 dB quieter.
+        static const double kMonoToStereo[] = {1.0, 1.0};
+        if (inLayout_.nb_channels == 1) swr_set_matrix(swr_, kMonoToStereo, 1);
+        if (swr_init(swr_) < 0) {
+            swr_free(&swr_);
+            return false;
+        }
         return true;
     }
 
@@ -166,8 +216,14 @@ private:
     AVPacket* packet_ = nullptr;
     AVFrame* frame_ = nullptr;
     int stream_ = -1;
+    int rate_ = 0;
+    // What swr_ was set up for.
+    int inRate_ = 0;
+    int inFormat_ = -1;
+    AVChannelLayout inLayout_{};
     bool held_ = false;     // frame_ holds the next frame to give
     int64_t origin_ = 0;    // the timestamp of the first sound, in frames
+    int64_t nextAt_ = 0;    // where the sound after the last frame belongs, in frames
     std::optional<int64_t> skipTo_;  // by timestamp, in frames
 };
 
@@ -210,6 +266,9 @@ public:
         pcmAt_ = 0;
         origin_ = written_ = 0;
         decoded_ = false;
+        tail_.Clear();
+        fadeIn_ = false;
+        devicePaused_ = false;
         thread_ = std::thread([this] { Run(); });
     }
 
@@ -274,11 +333,13 @@ public:
 private:
     enum class TStep { Busy, Draining, Ended, Failed };
 
+    // A sound device that cannot be opened is stood in for by null; it is
+    // tried again at the next file, and at the next play after it failed.
     std::unique_ptr<TAudioOutput> OpenOutput(const TAudioFormat& format) const {
         std::string why;
         auto output = MakeAudioOutput(outputSetting_, why);
         if (output && output->Open(format)) return output;
-        if (outputSetting_ != "alsa") return nullptr;
+        if (!IsSoundDevice(outputSetting_)) return nullptr;
         output = MakeAudioOutput("null", why);
         return output && output->Open(format) ? std::move(output) : nullptr;
     }
@@ -305,6 +366,15 @@ private:
             Apply();
             handled_ = requested_;
             done_.notify_all();
+            if (applied_ == Paused && !devicePaused_) {
+                // Paused once the fade has been heard.
+                if (output_->Delay() > 0) {
+                    wake_.wait_for(lock, kDrainPoll, woken);
+                    continue;
+                }
+                output_->Pause(true);
+                devicePaused_ = true;
+            }
             if (applied_ != Playing) {
                 wake_.wait(lock, woken);
                 continue;
@@ -329,17 +399,23 @@ private:
     // Follows the caller's request; called with the lock held.
     void Apply() {
         if (mode_ != applied_) {
+            const bool playing = applied_ == Playing;
+            if (playing) FadeOut(mode_ == Paused);
             if (mode_ == Stopped) {
-                // Stopping keeps the position heard; what was decoded beyond
-                // it is dropped and decoded again on the next Play.
-                const int64_t heard = HeardFrames();
-                output_->Reset();
-                output_->Pause(false);
-                Reposition(heard);
-                positionMs_ = MsOf(heard);
-            } else {
-                output_->Pause(mode_ == Paused);
+                // Stopped while playing, the device plays out what it holds,
+                // ending in the fade, and playing goes on after it. Stopped
+                // while paused, what it still holds is dropped before it is
+                // let go, so a device that pauses in hardware lets nothing
+                // out; playing goes on from what was heard.
+                const int64_t end = playing ? origin_ + written_ : HeardFrames();
+                if (!playing) output_->Reset();
+                Reposition(end);
+                positionMs_ = MsOf(end);
+            } else if (mode_ == Playing && output_->State() == TOutputState::Failed) {
+                Reopen();
             }
+            if (devicePaused_) output_->Pause(false);
+            devicePaused_ = false;
             applied_ = mode_;
         }
         if (seekMs_) {
@@ -353,16 +429,45 @@ private:
         if (const int err = source_->Seek(frame); err < 0) error_ = ErrorCode(err);
         pcm_.clear();
         pcmAt_ = 0;
+        tail_.Clear();
+        fadeIn_ = frame > 0;
         origin_ = frame;
         written_ = 0;
         decoded_ = false;
     }
 
+    // The sound not yet heard ends in a fade; when it is to `resume`, what
+    // follows the fade is kept, to fade in.
+    void FadeOut(bool resume) {
+        std::vector<int16_t> pending(pcm_.begin() + pcmAt_ * 2, pcm_.end());
+        std::vector<int16_t> more;
+        while (!decoded_ && long(pending.size() / 2) < FadeFrames(rate_)) {
+            if (source_->Decode(more)) pending.insert(pending.end(), more.begin(), more.end());
+            else decoded_ = true;
+        }
+        written_ += ::FadeOut(*output_, tail_, rate_, pending);
+        pcm_ = std::move(pending);
+        pcmAt_ = 0;
+        if (!resume) return;
+        FadeIn(pcm_.data(), long(pcm_.size() / 2), rate_);
+        fadeIn_ = pcm_.empty();
+    }
+
+    void Reopen() {
+        auto output = OpenOutput(TAudioFormat{rate_, 2});
+        if (!output) return;
+        output_->Close();
+        output_ = std::move(output);
+        tail_.Clear();
+    }
+
     TStep Step() {
         const long pending = long(pcm_.size() / 2) - pcmAt_;
         if (pending > 0) {
-            const long taken = output_->Write(pcm_.data() + pcmAt_ * 2, pending, kWriteWaitMs);
+            const int16_t* next = pcm_.data() + pcmAt_ * 2;
+            const long taken = output_->Write(next, pending, kWriteWaitMs);
             if (taken < 0) return TStep::Failed;
+            tail_.Add(next, taken);
             pcmAt_ += taken;
             written_ += taken;
             return TStep::Busy;
@@ -372,9 +477,13 @@ private:
             if (!source_->Decode(pcm_)) {
                 pcm_.clear();
                 decoded_ = true;
+            } else if (fadeIn_) {
+                FadeIn(pcm_.data(), long(pcm_.size() / 2), rate_);
+                fadeIn_ = false;
             }
             return TStep::Busy;
         }
+        output_->Finish();
         return output_->Delay() > 0 ? TStep::Draining : TStep::Ended;
     }
 
@@ -410,6 +519,9 @@ private:
     int64_t origin_ = 0;   // frame where playing last started from a seek
     int64_t written_ = 0;  // frames written since origin_
     bool decoded_ = false;
+    TSoundTail tail_;
+    bool fadeIn_ = false;  // the next sound decoded resumes after a cut
+    bool devicePaused_ = false;
 };
 
 TMPlayer::TMPlayer(std::string outputSetting) : engine_(std::make_unique<TEngine>(std::move(outputSetting))) {}
