@@ -106,6 +106,8 @@ private:
     QAction* AddAction(QMenu* menu, const QString& name, const QString& caption, const QString& shortcut = {},
                        int image = -1);
     void FormCreate();
+    // Tells the user once of a damaged database and of a tag copy cut short.
+    void ReportDamage();
     void RestoreSelection();
     void SaveSelection();
     // The placement, the information panel's height and the selection, into the settings.

@@ -17,6 +17,7 @@
 #include "core/plugins.h"
 #include "core/sysinfo.h"
 #include "media/mediaenv.h"
+#include "media/tagwriter.h"
 #include "playback/xaudioplayer.h"
 #include "ui/dialogs.h"
 #include "ui/skin.h"
@@ -42,6 +43,7 @@ void TtcrateFormMain::FormCreate() {
         trackList_->ApplyStoredColumns();
 
         library_ = std::make_unique<TTUNECRATE>(*registry_, settings_->DatabaseFileName(), settings_->BackupFileName());
+        ReportDamage();
         boxTree_->SetLibrary(library_.get());
         for (const QString& file : setup_.files)
             if (QFileInfo(file).isFile()) library_->AddFile(QFileInfo(file).absoluteFilePath().toStdString());
@@ -75,6 +77,26 @@ void TtcrateFormMain::FormCreate() {
     creating_ = false;
     trackList_->Model().SetDirectionFlag(0, false);
     boxTree_->RefreshNowPlayingBranch();
+}
+
+void TtcrateFormMain::ReportDamage() {
+    const auto quoted = [](const std::string& path) { return "\"" + QString::fromStdString(path) + "\""; };
+    const TLibraryLoadReport& report = library_->LoadReport();
+    if (report.damaged) {
+        QString text = QString("音乐库文件已损坏，只读出了 %1 首歌曲。").arg(report.itemsRead);
+        for (const std::string& kept : report.keptAs) text += "\r损坏的文件已另存为 " + quoted(kept) + "。";
+        if (!report.notMoved.empty())
+            text += "\r无法移开损坏的文件 " + quoted(report.notMoved) + "，退出时不会保存音乐库。";
+        Dialogs().Error(this, text);
+    } else if (report.restoredFromBackup) {
+        Dialogs().Error(this, "音乐库文件 " + quoted(settings_->DatabaseFileName()) + " 已损坏，已从备份 " +
+                                  quoted(settings_->BackupFileName()) + " 恢复。");
+    }
+    std::string target;
+    const std::string copy = PendingTagCopy(setup_.dataFolder, target);
+    if (!copy.empty())
+        Dialogs().Error(this, "写入标签时被中断，文件 " + quoted(target) + " 可能已损坏。\r完整的新文件保存在 " +
+                                  quoted(copy) + "。");
 }
 
 void TtcrateFormMain::RestoreSelection() {

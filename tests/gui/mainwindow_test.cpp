@@ -147,6 +147,35 @@ TEST_F(MainWindowTest, ARejectedDatabaseIsReportedAndLeftAsItWas) {
     EXPECT_EQ(now, old);
 }
 
+TEST_F(MainWindowTest, ADamagedDatabaseAndACutTagCopyAreToldOnceAtStart) {
+    const std::string whole = Database();
+    const std::string damaged = whole.substr(0, whole.find("/music/3.mp3"));
+    mp3::WriteFile(data / "tune.crate", damaged);
+    const std::string music = data / "song.mp3";
+    mp3::WriteFile(music, "half written");
+    mp3::WriteFile(data / "temp.dat", "the whole new file");
+    mp3::WriteFile(data / "temp.dat.target", music);
+    {
+        auto window = Open();
+        ASSERT_NE(window->Library(), nullptr);
+        EXPECT_EQ(window->Library()->Count(), 2);
+        const QStringList errors = dialogs.Texts(TScriptedDialogs::Kind::Error);
+        ASSERT_EQ(errors.size(), 2);
+        EXPECT_EQ(errors[0], QString::fromStdString("音乐库文件已损坏，只读出了 2 首歌曲。\r损坏的文件已另存为 \"" +
+                                                    (data / "tune.crate.damaged") + "\"。"));
+        EXPECT_EQ(errors[1], QString::fromStdString("写入标签时被中断，文件 \"" + music + "\" 可能已损坏。\r完整的新文件保存在 \"" +
+                                                    (data / "temp.dat") + "\"。"));
+    }
+    std::string kept;
+    ReadWholeFile(data / "tune.crate.damaged", kept);
+    EXPECT_EQ(kept, damaged);
+    dialogs.requests.clear();
+    mp3::WriteFile(music, "the whole new file"); // put back by the user
+    auto window = Open();
+    EXPECT_EQ(window->Library()->Count(), 2);
+    EXPECT_TRUE(dialogs.requests.isEmpty());
+}
+
 TEST_F(MainWindowTest, HandedOverMp3FilesAreAddedAndTheCountIsAlwaysGivenBack) {
     auto window = Open();
     const std::string file = data / "new.mp3";
