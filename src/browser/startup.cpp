@@ -82,15 +82,14 @@ void TtcrateFormMain::FormCreate() {
 void TtcrateFormMain::ReportDamage() {
     const auto quoted = [](const std::string& path) { return "\"" + QString::fromStdString(path) + "\""; };
     const TLibraryLoadReport& report = library_->LoadReport();
-    if (report.damaged) {
-        QString text = QString("音乐库文件已损坏，只读出了 %1 首歌曲。").arg(report.itemsRead);
+    if (report.damaged || report.restoredFromBackup) {
+        QString text = report.damaged ? QString("音乐库文件已损坏，只读出了 %1 首歌曲。").arg(report.itemsRead)
+                                      : "音乐库文件 " + quoted(settings_->DatabaseFileName()) + " 无法完整读出，已从备份 " +
+                                            quoted(settings_->BackupFileName()) + " 恢复。";
         for (const std::string& kept : report.keptAs) text += "\r损坏的文件已另存为 " + quoted(kept) + "。";
         if (!report.notMoved.empty())
             text += "\r无法移开损坏的文件 " + quoted(report.notMoved) + "，退出时不会保存音乐库。";
         Dialogs().Error(this, text);
-    } else if (report.restoredFromBackup) {
-        Dialogs().Error(this, "音乐库文件 " + quoted(settings_->DatabaseFileName()) + " 已损坏，已从备份 " +
-                                  quoted(settings_->BackupFileName()) + " 恢复。");
     }
     std::string target;
     const std::string copy = PendingTagCopy(setup_.dataFolder, target);

@@ -154,15 +154,15 @@ void TTUNECRATE::Load() {
     if (backup.Whole()) {
         Apply(backup.image);
         report_.restoredFromBackup = true;
-        return;
+    } else {
+        const bool backupBetter =
+            backup.Usable() && (!database.Usable() || backup.image.records.size() > database.image.records.size());
+        const TDatabaseRead& better = backupBetter ? backup : database;
+        if (better.Usable()) Apply(better.image);
+        report_.damaged = true;
+        report_.itemsRead = Count();
+        report_.damage = better.opened ? better.image.damage : "the file cannot be opened";
     }
-    const bool backupBetter =
-        backup.Usable() && (!database.Usable() || backup.image.records.size() > database.image.records.size());
-    const TDatabaseRead& better = backupBetter ? backup : database;
-    if (better.Usable()) Apply(better.image);
-    report_.damaged = true;
-    report_.itemsRead = Count();
-    report_.damage = better.opened ? better.image.damage : "the file cannot be opened";
     // Nothing is written over a damaged file: it is kept for whoever can
     // repair it.
     for (const auto* read : {&database, &backup}) {
@@ -218,9 +218,15 @@ bool TTUNECRATE::Save() {
         out.String(types_[entry.type]);
         out.String(entry.item->GetText());
     }
+    int32_t nowPlayingIndex = NowPlayingIndex;
     for (const TBOX* box : {&FavouritesBox, &PlaylistBox, &NowPlayingBox}) {
         std::vector<TMObj*> entries;
         box->CollectItems(entries);
+        // The entry being played keeps its place in the queue as saved.
+        if (box == &NowPlayingBox && NowPlayingIndex > 0)
+            nowPlayingIndex -= static_cast<int32_t>(std::count_if(
+                entries.begin(), entries.begin() + std::min<std::ptrdiff_t>(NowPlayingIndex, std::ssize(entries)),
+                [](const TMObj* item) { return !Storable(*item); }));
         entries.erase(std::remove_if(entries.begin(), entries.end(), [](const TMObj* item) { return !Storable(*item); }),
                       entries.end());
         out.Integer(static_cast<int32_t>(entries.size()));
@@ -229,7 +235,7 @@ bool TTUNECRATE::Save() {
             out.String(item->GetFileName());
         }
     }
-    out.Integer(NowPlayingIndex);
+    out.Integer(nowPlayingIndex);
     for (const TBOX* box : {&AllItemsBox, &FavouritesBox, &PlaylistBox}) out.String(TreeText(*box));
 
     return ReplaceFileContents(backupFile_, out.Bytes()) && ReplaceFileContents(databaseFile_, out.Bytes());

@@ -21,15 +21,16 @@ public:
 
 // How the database was read, for the window to tell the user.
 struct TLibraryLoadReport {
-    // "tune.crate" could not be read whole, and "tune.bak" could: the library
-    // is the backup's.
+    // "tune.crate" could not be read whole (or is missing), and "tune.bak"
+    // could: the library is the backup's.
     bool restoredFromBackup = false;
     // Neither file could be read whole: the library holds what the better one
-    // gave, and the damaged files were moved aside before anything was written.
+    // gave.
     bool damaged = false;
     int itemsRead = 0;
-    std::string damage;              // where reading stopped
-    std::vector<std::string> keptAs; // the damaged files, under their new names
+    std::string damage; // where reading stopped
+    // Damaged files are moved aside before anything is written: their new names.
+    std::vector<std::string> keptAs;
     // A damaged file that could not be moved aside: the library is then not
     // saved over it.
     std::string notMoved;

@@ -348,7 +348,9 @@ TEST_F(LibraryTest, ARestartKeepsEveryItemAfterAnInvalidOneAndTheTypeItWasReadAs
         auto library = Open();
         for (const char* name : {"a.mp3", "b.mp3", "c.mp3"}) library->AddFile(Mp3(name, name));
         for (int i = 0; i < 3; ++i) library->FavouritesBox.AddItem(library->GetItem(i));
+        library->NowPlayingBox.AddItem(library->GetItem(0));
         library->NowPlayingBox.AddItem(library->GetItem(2));
+        library->SetNowPlayingIndex(1);
         library->GetItem(0)->LoadFromText(""); // no values left
         library->GetItem(1)->SetValue("filename", dir / "b-without-extension");
     }
@@ -357,7 +359,9 @@ TEST_F(LibraryTest, ARestartKeepsEveryItemAfterAnInvalidOneAndTheTypeItWasReadAs
     EXPECT_EQ(library->GetItem(0)->GetFileName(), dir / "b-without-extension");
     std::vector<TMObj*> favourites;
     EXPECT_EQ(library->FavouritesBox.CollectItems(favourites), 2);
-    EXPECT_EQ(library->NowPlayingBox.ItemCount(), 1);
+    ASSERT_EQ(library->NowPlayingBox.ItemCount(), 1);
+    EXPECT_EQ(library->NowPlayingIndex, 0); // still the entry that was playing
+    EXPECT_EQ(library->NowPlayingBox.GetItem(0)->GetFileName(), dir / "c.mp3");
     library.reset();
     EXPECT_EQ(Open()->Count(), 2);
     EXPECT_EQ(ParseDatabase(File("tune.crate")).records.at(0).first, ".mp3");
@@ -397,15 +401,17 @@ TEST_F(LibraryTest, ADamagedDatabaseIsNeverMadeWorse) {
             EXPECT_EQ(library->Count(), items) << c.name;
             EXPECT_EQ(library->LoadReport().restoredFromBackup, c.restored) << c.name;
             EXPECT_EQ(library->LoadReport().damaged, c.damaged) << c.name;
-            if (c.damaged) {
-                EXPECT_EQ(library->LoadReport().itemsRead, items) << c.name;
+            EXPECT_EQ(library->LoadReport().itemsRead, c.damaged ? items : 0) << c.name;
+            // Every damaged file is kept; a whole one is not moved.
+            if (c.crate != "-" && c.crate != whole) {
                 EXPECT_EQ(File("tune.crate.damaged"), c.crate) << c.name;
                 EXPECT_EQ(library->LoadReport().keptAs.front(), dir / "tune.crate.damaged") << c.name;
-                if (c.backup != "-") {
-                    EXPECT_EQ(File("tune.bak.damaged"), c.backup) << c.name;
-                }
             } else {
                 EXPECT_FALSE(fs::exists(dir / "tune.crate.damaged")) << c.name;
+            }
+            EXPECT_EQ(fs::exists(dir / "tune.bak.damaged"), c.backup != "-" && c.backup != whole) << c.name;
+            if (c.backup != "-" && c.backup != whole) {
+                EXPECT_EQ(File("tune.bak.damaged"), c.backup) << c.name;
             }
         }
         // The next start reads what the shut-down wrote, whole.
@@ -422,14 +428,27 @@ TEST_F(LibraryTest, ADatabaseThatCannotBeOpenedCountsAsDamaged) {
         auto library = Open();
         EXPECT_EQ(library->Count(), 3);
         EXPECT_TRUE(library->LoadReport().restoredFromBackup);
-        EXPECT_FALSE(library->Save()); // a folder is in the way; the backup is written
+        EXPECT_TRUE(fs::is_directory(dir / "tune.crate.damaged"));
     }
-    fs::remove(dir / "tune.bak");
+    for (const char* name : {"tune.crate.damaged", "tune.crate", "tune.bak"}) fs::remove(dir / name);
+    fs::create_directory(dir / "tune.crate");
     auto library = Open();
     EXPECT_TRUE(library->LoadReport().damaged);
     EXPECT_EQ(library->LoadReport().itemsRead, 0);
     EXPECT_TRUE(fs::is_directory(dir / "tune.crate.damaged"));
     EXPECT_TRUE(library->Save());
+
+    // A damaged file that cannot be moved aside is never written over.
+    library.reset();
+    fs::remove_all(dir / "tune.crate");
+    fs::remove_all(dir / "tune.bak");
+    fs::create_directory(dir / "tune.crate");
+    fs::create_directory(dir / "tune.crate.damaged");
+    mp3::WriteFile(dir / "tune.crate.damaged/x", "in the way");
+    library = Open();
+    EXPECT_EQ(library->LoadReport().notMoved, dir / "tune.crate");
+    EXPECT_FALSE(library->Save());
+    EXPECT_FALSE(fs::exists(dir / "tune.bak"));
 }
 
 TEST_F(LibraryTest, LeftoversOfAKilledSaveGoAtTheNextStart) {
