@@ -165,6 +165,8 @@ QString TInstanceChannel::DefaultServerName() {
     return QStringLiteral("TtcrateFormMain-%1").arg(getuid());
 }
 
+QString TInstanceChannel::LockFileName(const QString& serverName) { return QDir::tempPath() + "/" + serverName + ".lock"; }
+
 QString TInstanceChannel::DefaultSemaphoreName() {
     return QStringLiteral("/AddFiles-%1").arg(getuid());
 }
@@ -194,7 +196,7 @@ TInstanceChannel::TListen TInstanceChannel::Listen() {
     if (d_->server.isListening()) return TListen::kListening;
     d_->error.clear();
     if (d_->lock < 0) {
-        const QString path = QDir::tempPath() + "/" + d_->serverName + ".lock";
+        const QString path = LockFileName(d_->serverName);
         const int fd = open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
         if (fd < 0) {
             // Without the lock only a live instance's answer tells that one runs.

@@ -34,6 +34,8 @@ public:
     // The names for the current user: "TtcrateFormMain-<uid>" and "/AddFiles-<uid>".
     static QString DefaultServerName();
     static QString DefaultSemaphoreName();
+    // The file whose lock the running instance holds, kept between runs.
+    static QString LockFileName(const QString& serverName);
 
     explicit TInstanceChannel(QString serverName = DefaultServerName(),
                               QString semaphoreName = DefaultSemaphoreName(), QObject* parent = nullptr);

@@ -22,10 +22,6 @@ namespace {
 // The first start's window over a real channel, under names of this test's own.
 class EntryTest : public MainWindowTest {
 protected:
-    EntryTest()
-        : server_(QStringLiteral("tcrate-entry-test-%1").arg(getpid())),
-          semaphore_(QStringLiteral("/tcrate-entry-test-%1").arg(getpid())), channel_(server_, semaphore_) {}
-    ~EntryTest() override { QLocalServer::removeServer(server_); }
 
     std::unique_ptr<TtcrateFormMain> OpenRunning() {
         EXPECT_EQ(channel_.Listen(), TInstanceChannel::TListen::kListening);
@@ -48,9 +44,10 @@ protected:
         return value;
     }
 
-    const QString server_;
-    const QString semaphore_;
-    TInstanceChannel channel_;
+    const TTestChannelNames names_{"tcrate-entry-test"};
+    const QString& server_ = names_.server;
+    const QString& semaphore_ = names_.semaphore;
+    TInstanceChannel channel_{server_, semaphore_};
 };
 
 } // namespace

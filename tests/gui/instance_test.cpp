@@ -27,14 +27,6 @@ namespace {
 // Names that no real instance and no other test process use.
 class Instance : public ::testing::Test {
 protected:
-    Instance()
-        : server_(QStringLiteral("tcrate-test-%1").arg(getpid())),
-          semaphore_(QStringLiteral("/tcrate-test-%1").arg(getpid())) {}
-    ~Instance() override {
-        QLocalServer::removeServer(server_);
-        sem_unlink(semaphore_.toUtf8().constData());
-    }
-
     std::unique_ptr<TInstanceChannel> Channel() { return std::make_unique<TInstanceChannel>(server_, semaphore_); }
     // The running instance, noting what arrives and finishing only when told.
     std::unique_ptr<TInstanceChannel> Running() {
@@ -71,8 +63,9 @@ protected:
         sem_close(semaphore);
     }
 
-    const QString server_;
-    const QString semaphore_;
+    const TTestChannelNames names_{"tcrate-test"};
+    const QString& server_ = names_.server;
+    const QString& semaphore_ = names_.semaphore;
     int raised_ = 0;
     QStringList received_;
 };

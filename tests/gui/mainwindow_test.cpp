@@ -220,8 +220,9 @@ TEST_F(MainWindowTest, AMissingHelpPageIsReported) {
 }
 
 TEST_F(MainWindowTest, LaterStartsHandTheirFilesToTheRunningWindowOneAfterAnother) {
-    const QString server = QString("tcrate-window-test-%1").arg(getpid());
-    const QString semaphore = QString("/tcrate-window-test-%1").arg(getpid());
+    const TTestChannelNames names("tcrate-window-test");
+    const QString& server = names.server;
+    const QString& semaphore = names.semaphore;
     TInstanceChannel channel(server, semaphore);
     ASSERT_EQ(channel.Listen(), TInstanceChannel::TListen::kListening);
     auto window = std::make_unique<TtcrateFormMain>(TMainWindowSetup{
