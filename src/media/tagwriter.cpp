@@ -279,13 +279,6 @@ bool ReserveRoom(int fd, int64_t size) {
            static_cast<int64_t>(fs.f_bavail) * static_cast<int64_t>(fs.f_frsize) > size - st.st_size + (1 << 20);
 }
 
-bool WriteNote(const std::string& path, std::string_view text) {
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
-    const bool ok = WriteAll(fd, text) && fsync(fd) == 0;
-    return close(fd) == 0 && ok;
-}
-
 // The new file is made whole in the data folder first, room for it is
 // reserved, and only then is it written over the old one, cut to its
 // length, flushed, and read back. Until the file is whole the copy stays,
@@ -302,14 +295,14 @@ TTagWriteResult ReplaceByCopy(TNewFile& file, const std::string& dataFolder, con
     TFileSource made;
     ok = ok && made.Open(temp);
     const int target = ok ? open(path.c_str(), O_WRONLY | O_CLOEXEC) : -1;
-    ok = ok && target >= 0 && ReserveRoom(target, made.Size()) && WriteNote(note, path);
+    // The note is whole or absent: it is renamed into place, flushed.
+    ok = ok && target >= 0 && ReserveRoom(target, made.Size()) && ReplaceFileContents(note, path);
     if (!ok) {
         if (target >= 0) close(target);
         unlink(note.c_str());
         unlink(temp.c_str());
         return TTagWriteResult::NotWritten;
     }
-    SyncFolder(dataFolder);
     std::string buffer(kCopyBlock, '\0');
     ok = CopyRange(made, 0, made.Size(), target, buffer) && ftruncate(target, made.Size()) == 0 && fsync(target) == 0;
     ok = close(target) == 0 && ok;
@@ -382,6 +375,7 @@ std::string PendingTagCopy(const std::string& dataFolder, std::string& target) {
     target.clear();
     const std::string temp = dataFolder + kCopyName;
     const std::string note = dataFolder + kCopyTargetName;
+    RemoveOwnLeftover(note + ".new");
     if (!PathExists(temp)) {
         unlink(note.c_str());
         return {};
