@@ -25,19 +25,9 @@ TBOX& TBOX::Top() {
 
 const TBOX& TBOX::Top() const { return const_cast<TBOX*>(this)->Top(); }
 
-void TBOX::Count(const TMObj* item, int delta) {
-    auto& occurrences = Top().occurrences_;
-    if (delta > 0) {
-        occurrences[item] += static_cast<uint32_t>(delta);
-        return;
-    }
+void TBOX::Forget(TOccurrences& occurrences, const TMObj* item) {
     const auto found = occurrences.find(item);
-    if (found == occurrences.end()) return;
-    if (found->second <= static_cast<uint32_t>(-delta)) {
-        occurrences.erase(found);
-    } else {
-        found->second -= static_cast<uint32_t>(-delta);
-    }
+    if (found != occurrences.end() && --found->second == 0) occurrences.erase(found);
 }
 
 uint32_t TBOX::Occurrences(const TMObj* item) const {
@@ -59,7 +49,7 @@ bool TBOX::SetName(std::string name) {
 }
 
 void TBOX::AddItem(TMObj* item) {
-    Count(item, 1);
+    ++Top().occurrences_[item];
     File(item);
 }
 
@@ -108,24 +98,26 @@ void TBOX::RemoveItem(const TMObj* item) {
         if (found == items_.end()) return;
         items_.erase(found);
     }
-    Count(item, -1);
+    Forget(Top().occurrences_, item);
 }
 
 void TBOX::RemoveItems(const std::vector<const TMObj*>& items) {
-    std::unordered_map<const TMObj*, uint32_t> pending;
+    TOccurrences pending;
     for (const TMObj* item : items) ++pending[item];
+    TOccurrences& occurrences = Top().occurrences_;
     const auto kept = std::remove_if(items_.begin(), items_.end(), [&](const TMObj* item) {
         const auto found = pending.find(item);
         if (found == pending.end() || found->second == 0) return false;
         --found->second;
-        Count(item, -1);
+        Forget(occurrences, item);
         return true;
     });
     items_.erase(kept, items_.end());
 }
 
 void TBOX::ClearItems() {
-    for (const TMObj* item : items_) Count(item, -1);
+    TOccurrences& occurrences = Top().occurrences_;
+    for (const TMObj* item : items_) Forget(occurrences, item);
     items_.clear();
 }
 
@@ -168,7 +160,8 @@ std::unique_ptr<TBOX> TBOX::RemoveChild(TBOX* child) {
     if (found == children_.end()) return nullptr;
     std::vector<TMObj*> leaving;
     child->CollectItems(leaving);
-    for (const TMObj* item : leaving) Count(item, -1);
+    TOccurrences& occurrences = Top().occurrences_;
+    for (const TMObj* item : leaving) Forget(occurrences, item);
     std::unique_ptr<TBOX> detached = std::move(*found);
     children_.erase(found);
     childByName_.erase(detached->name_);

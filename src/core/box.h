@@ -71,7 +71,8 @@ private:
     void Empty();
     TBOX& Top();
     const TBOX& Top() const;
-    void Count(const TMObj* item, int delta);
+    using TOccurrences = std::unordered_map<const TMObj*, uint32_t>;
+    static void Forget(TOccurrences& occurrences, const TMObj* item);
     uint32_t Occurrences(const TMObj* item) const;
 
     std::vector<TMObj*> items_;
@@ -81,5 +82,5 @@ private:
     std::string sortKey_;
     TBOX* parent_ = nullptr;
     // Kept by the top box only: how often each item occurs in its tree.
-    std::unordered_map<const TMObj*, uint32_t> occurrences_;
+    TOccurrences occurrences_;
 };

@@ -18,6 +18,11 @@ void SyncFolder(const std::string& folder) {
     close(fd);
 }
 
+void SyncFolderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    SyncFolder(slash == std::string::npos ? "." : path.substr(0, slash + 1));
+}
+
 bool WriteAll(int fd, std::string_view data) {
     while (!data.empty()) {
         const ssize_t n = write(fd, data.data(), data.size());
@@ -89,8 +94,7 @@ bool ReplaceFileContents(const std::string& path, std::string_view contents) {
         return false;
     }
     // The rename itself reaches the disk with the folder.
-    const std::size_t slash = path.rfind('/');
-    SyncFolder(slash == std::string::npos ? "." : path.substr(0, slash + 1));
+    SyncFolderOf(path);
     return true;
 }
 
@@ -101,8 +105,7 @@ bool PathExists(const std::string& path) {
 
 bool MoveAside(const std::string& path, const std::string& newPath) {
     if (std::rename(path.c_str(), newPath.c_str()) != 0) return false;
-    const std::size_t slash = newPath.rfind('/');
-    SyncFolder(slash == std::string::npos ? "." : newPath.substr(0, slash + 1));
+    SyncFolderOf(newPath);
     return true;
 }
 

@@ -32,6 +32,8 @@ bool ReplaceFileContents(const std::string& path, std::string_view contents);
 
 // Flushes a folder's entries (a rename in it) to disk.
 void SyncFolder(const std::string& folder);
+// Flushes the entries of the folder a path is in.
+void SyncFolderOf(const std::string& path);
 
 // Writes all bytes to an open file descriptor; false on any failure.
 bool WriteAll(int fd, std::string_view data);

@@ -121,11 +121,15 @@ bool TTUNECRATE::RemoveItem(TMObj* item) {
 
 void TTUNECRATE::RemoveItems(const std::vector<TMObj*>& items) {
     const std::unordered_set<const TMObj*> leaving(items.begin(), items.end());
-    const auto kept = std::remove_if(items_.begin(), items_.end(), [&](TEntry& entry) {
-        if (leaving.count(entry.item.get()) == 0) return false;
-        Retire(entry);
-        return true;
-    });
+    auto kept = items_.begin();
+    for (TEntry& entry : items_) {
+        if (leaving.count(entry.item.get()) != 0) {
+            Retire(entry);
+        } else {
+            if (&*kept != &entry) *kept = std::move(entry);
+            ++kept;
+        }
+    }
     items_.erase(kept, items_.end());
 }
 
@@ -161,7 +165,6 @@ void TTUNECRATE::Load() {
         if (better.Usable()) Apply(better.image);
         report_.damaged = true;
         report_.itemsRead = Count();
-        report_.damage = better.opened ? better.image.damage : "the file cannot be opened";
     }
     // Nothing is written over a damaged file: it is kept for whoever can
     // repair it.
@@ -222,15 +225,16 @@ bool TTUNECRATE::Save() {
     for (const TBOX* box : {&FavouritesBox, &PlaylistBox, &NowPlayingBox}) {
         std::vector<TMObj*> entries;
         box->CollectItems(entries);
-        // The entry being played keeps its place in the queue as saved.
-        if (box == &NowPlayingBox && NowPlayingIndex > 0)
-            nowPlayingIndex -= static_cast<int32_t>(std::count_if(
-                entries.begin(), entries.begin() + std::min<std::ptrdiff_t>(NowPlayingIndex, std::ssize(entries)),
-                [](const TMObj* item) { return !Storable(*item); }));
-        entries.erase(std::remove_if(entries.begin(), entries.end(), [](const TMObj* item) { return !Storable(*item); }),
-                      entries.end());
-        out.Integer(static_cast<int32_t>(entries.size()));
-        for (const TMObj* item : entries) {
+        std::vector<const TMObj*> stored;
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            if (Storable(*entries[i])) {
+                stored.push_back(entries[i]);
+            } else if (box == &NowPlayingBox && static_cast<int64_t>(i) < NowPlayingIndex) {
+                --nowPlayingIndex; // the entry being played keeps its place in the queue
+            }
+        }
+        out.Integer(static_cast<int32_t>(stored.size()));
+        for (const TMObj* item : stored) {
             out.String(item->GetFileType());
             out.String(item->GetFileName());
         }

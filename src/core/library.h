@@ -28,7 +28,6 @@ struct TLibraryLoadReport {
     // gave.
     bool damaged = false;
     int itemsRead = 0;
-    std::string damage; // where reading stopped
     // Damaged files are moved aside before anything is written: their new names.
     std::vector<std::string> keptAs;
     // A damaged file that could not be moved aside: the library is then not

@@ -34,7 +34,7 @@ constexpr std::size_t kPadding = 10;
 constexpr int64_t kMaxTagSize = 0x0FFFFFFF; // what a sync-safe size holds
 constexpr int kDefaultPictureType = 11;
 // The new file beside the music while it is written.
-constexpr const char* kTempPrefix = ".tcrate-";
+constexpr std::string_view kTempPrefix = ".tcrate-";
 
 // Value names written under another frame identifier.
 constexpr std::pair<std::string_view, std::string_view> kAliases[] = {
@@ -97,13 +97,19 @@ TValueFrames ValueFrames(const TMP3Tag& item) {
     return frames;
 }
 
+// An item of the same file, for reading its old tag apart from the item.
+TMP3Tag Apart(const TMP3Tag& item) {
+    TMP3Tag read(item.Environment());
+    read.SetValue("filename", item.GetFileName());
+    return read;
+}
+
 // Frames the old tag held and the item did not read are carried over while
 // the item's value of their identifier is still the one the tag gives; the
 // item's own frame replaces them once it differs. Described comments are
 // other programs' notes beside the comment and always stay.
 std::string CarriedFrames(const TMP3Tag& item, TFileSource& old, const TValueFrames& written) {
-    TMP3Tag read(item.Environment());
-    read.SetValue("filename", item.GetFileName());
+    TMP3Tag read = Apart(item);
     TTagReader reader(read, old);
     std::string carried;
     for (const TUnreadFrame& frame : reader.CollectUnreadFrames()) {
@@ -141,8 +147,7 @@ void AddPictures(const TMP3Tag& item, TFileSource& old, std::deque<TPicture>& pi
             // The picture file has gone (the data folder was cleaned or moved):
             // the cover the audio file holds stays.
             if (!oldPictures) {
-                TMP3Tag read(item.Environment());
-                read.SetValue("filename", item.GetFileName());
+                TMP3Tag read = Apart(item);
                 oldPictures = TTagReader(read, old).CollectPictureData();
             }
             const auto found = std::find_if(oldPictures->begin(), oldPictures->end(),
@@ -245,7 +250,7 @@ bool ReplaceByRename(TNewFile& file, int fd, const std::string& temp, const std:
         unlink(temp.c_str());
         return false;
     }
-    SyncFolder(path.substr(0, path.rfind('/') + 1));
+    SyncFolderOf(path);
     return true;
 }
 
@@ -325,7 +330,7 @@ void RemoveLeftovers(const std::string& folder) {
     if (dir == nullptr) return;
     while (const dirent* entry = readdir(dir)) {
         const std::string_view name = entry->d_name;
-        if (name.size() == std::strlen(kTempPrefix) + 6 && name.substr(0, std::strlen(kTempPrefix)) == kTempPrefix)
+        if (name.size() == kTempPrefix.size() + 6 && name.starts_with(kTempPrefix))
             RemoveOwnLeftover(folder + std::string(name));
     }
     closedir(dir);
@@ -363,7 +368,7 @@ TTagWriteResult WriteTags(const TMP3Tag& item) {
     const std::string folder = path.substr(0, path.rfind('/') + 1);
     if (Writable(folder)) {
         RemoveLeftovers(folder);
-        std::string temp = folder + kTempPrefix + "XXXXXX";
+        std::string temp = folder + std::string(kTempPrefix) + "XXXXXX";
         const int fd = mkostemp(temp.data(), O_CLOEXEC);
         if (fd >= 0) return ReplaceByRename(file, fd, temp, path, st) ? TTagWriteResult::Written : kNotWritten;
         if (errno != EACCES && errno != EPERM && errno != EROFS) return kNotWritten;

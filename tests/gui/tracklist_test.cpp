@@ -42,6 +42,14 @@ protected:
         Select(window, node);
         ASSERT_TRUE(WaitUntil([&] { return !window.TrackList().Building() && Rows(window) == RowCountOf(node); }));
     }
+    // The window shown and active, listing the all-items box, as a user sees it.
+    std::unique_ptr<TtcrateFormMain> OpenActive() {
+        auto window = Open();
+        window->show();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        OpenNode(*window, Root(*window, 0));
+        return window;
+    }
     static int RowCountOf(QTreeWidgetItem* node) {
         const TBOX* box = TBoxTreeController::BoxOf(node);
         return box->ChildCount() + box->ItemCount();
@@ -104,10 +112,7 @@ TEST_F(TrackListTest, TheModificationTimeColumnSortsNewestFirst) {
 }
 
 TEST_F(TrackListTest, KeysSelectAllAndGoUpTheTree) {
-    auto window = Open();
-    window->show();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    OpenNode(*window, Root(*window, 0));
+    auto window = OpenActive();
     QTreeView* list = window->ListView();
     list->setFocus();
     QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
@@ -219,10 +224,7 @@ TEST_F(TrackListTest, TheListMenuFitsTheRowAndItsSortersActOnTheRowsBox) {
 }
 
 TEST_F(TrackListTest, ARightClickAddsItsRowToTheSelectionAndKeepsTheOthers) {
-    auto window = Open();
-    window->show();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    OpenNode(*window, Root(*window, 0));
+    auto window = OpenActive();
     QTreeView* list = window->ListView();
     QItemSelectionModel& selection = *list->selectionModel();
     const auto rightClick = [&](int row) {
