@@ -56,6 +56,8 @@ void CloseOnStopSignals(QWidget& window) {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     app.setApplicationName("Tunecrate");
+    // Desktops match the window and the media controls to "tunecrate.desktop" by this name.
+    QGuiApplication::setDesktopFileName("tunecrate");
     const QStringList files = app.arguments().mid(1);
 
     TInstanceChannel channel;
@@ -68,7 +70,9 @@ int main(int argc, char** argv) {
     app.setStyle(new THintStyle);
     TQtDialogs dialogs;
     THandOffReceiver* handOff = start.problem.isEmpty() ? &channel : nullptr;
-    const auto window = OpenMainWindow({DataFolder(), ResourceFolder(), files, &dialogs, handOff}, start.problem);
+    TMainWindowSetup setup{DataFolder(), ResourceFolder(), files, &dialogs, handOff};
+    setup.mediaControls = true;
+    const auto window = OpenMainWindow(std::move(setup), start.problem);
     CloseOnStopSignals(*window);
     return app.exec();
 }

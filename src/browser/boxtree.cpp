@@ -14,6 +14,7 @@
 #include "core/box.h"
 #include "core/library.h"
 #include "core/valuelist.h"
+#include "playback/tray.h"
 #include "ui/images.h"
 
 namespace {
@@ -354,10 +355,15 @@ void TBoxTreeController::ShowContextMenu(const QPoint& position) {
     QTreeWidgetItem* node = tree_.itemAt(position);
     if (node == nullptr) return;
     tree_.setCurrentItem(node);
-    // The now-playing box's menu is the player's; it joins with playback.
-    if (IsUnderNowPlaying(node)) return;
+    const QPoint where = tree_.viewport()->mapToGlobal(position);
+    // The now-playing box's menu is the tray's, without the window's own commands.
+    if (IsUnderNowPlaying(node)) {
+        window_.Tray().HideWindowCommands();
+        window_.Menu("PopupMenuPlay")->popup(where);
+        return;
+    }
     PreparePopupMenuBox();
-    window_.Menu("PopupMenuBox")->popup(tree_.viewport()->mapToGlobal(position));
+    window_.Menu("PopupMenuBox")->popup(where);
 }
 
 void TBoxTreeController::Rename2Click() {

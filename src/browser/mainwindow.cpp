@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -20,6 +21,7 @@
 #include "browser/about.h"
 #include "browser/boxtree.h"
 #include "browser/infopanel.h"
+#include "browser/tracklist.h"
 #include "browser/tracklistctl.h"
 #include "core/library.h"
 #include "core/paths.h"
@@ -27,6 +29,13 @@
 #include "core/sysinfo.h"
 #include "media/mediaenv.h"
 #include "platform/instance.h"
+#include "platform/mediacontrol/mplayer.h"
+#include "playback/lyrics.h"
+#include "playback/mpris.h"
+#include "playback/options.h"
+#include "playback/playcontrol.h"
+#include "playback/playerpanel.h"
+#include "playback/tray.h"
 #include "playback/xaudioplayer.h"
 #include "ui/dialogs.h"
 #include "ui/boxtreewidget.h"
@@ -44,20 +53,18 @@ TtcrateFormMain::TtcrateFormMain(TMainWindowSetup setup, QWidget* parent)
     trackList_ = std::make_unique<TTrackListController>(*this, *listView_, *panelFile_, libraryLock_);
     BuildMenus();
     BuildToolBar();
+    connect(panelFile_, &TInfoPanel::LyricsActivated, this, &TtcrateFormMain::ShowLyrics);
     timer1_.setSingleShot(true);
     timer1_.setInterval(100);
     connect(&timer1_, &QTimer::timeout, this, &TtcrateFormMain::Timer1Timer);
-    player_ = new TXaudioPlayer(Dialogs(), this);
+    player_ = new TXaudioPlayer(Dialogs(), this, std::make_unique<TMPlayer>(setup_.output));
     player_->setObjectName("FPlayer");
     player_->SetPriority(4);
+    player_->SetOutputName(QString::fromStdString(setup_.output));
+    BuildPlayback();
     if (setup_.handOff != nullptr) {
         connect(setup_.handOff, &THandOffReceiver::FileHandedOver, this, &TtcrateFormMain::WMAddFiles);
-        connect(setup_.handOff, &THandOffReceiver::RaiseRequested, this, [this] {
-            setWindowState(windowState() & ~Qt::WindowMinimized);
-            show();
-            raise();
-            activateWindow();
-        });
+        connect(setup_.handOff, &THandOffReceiver::RaiseRequested, this, &TtcrateFormMain::Raise);
     }
     FormCreate();
 }
@@ -71,9 +78,7 @@ void TtcrateFormMain::BuildLayout() {
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
 
-    playerPanel_ = new QWidget(central);
-    playerPanel_->setObjectName("PanelPlayer");
-    playerPanel_->setFixedHeight(70);
+    playerPanel_ = new TPlayerPanel(central);
     column->addWidget(playerPanel_);
 
     splitter_ = new QSplitter(Qt::Horizontal, central);
@@ -146,11 +151,74 @@ void TtcrateFormMain::ShowStatusText(const QString& text) { statusRight_->setTex
 
 void TtcrateFormMain::Clouds1Click(QAction* item) {
     const std::string path = item->toolTip().toStdString();
-    if (const auto skin = LoadSkin(QString::fromStdString(setup_.resourceFolder + path))) ApplySkin(*skin);
+    UseSkin(QString::fromStdString(setup_.resourceFolder + path));
     item->setChecked(true);
     settings_->WriteString(kSkinKey, path);
     trackList_->BeginListUpdate();
     trackList_->EndListUpdate();
+}
+
+void TtcrateFormMain::Raise() {
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+}
+
+void TtcrateFormMain::Exit1Click() {
+    close();
+    // From the notification area the window is already hidden, and closing
+    // a hidden window does not end the program by itself.
+    if (destroyed_) QCoreApplication::quit();
+}
+
+void TtcrateFormMain::ShowLyrics(const QString& caption, const QString& text) {
+    if (lyrics_ == nullptr) {
+        lyrics_ = new TFormLyrics(*settings_, this);
+        const QPoint listTop = splitterFile_->mapTo(this, QPoint(0, 0));
+        lyrics_->PlaceBeside(frameGeometry(), listTop.y(), listView_->height());
+    }
+    if (text.isEmpty()) {
+        lyrics_->close();
+        return;
+    }
+    lyrics_->setWindowTitle(caption);
+    lyrics_->SetLyricsText(text);
+    if (!lyrics_->isVisible()) lyrics_->show();
+    listView_->setFocus();
+}
+
+void TtcrateFormMain::Viewlyrics1Click() {
+    TMObj* item = trackList_->CurrentItem();
+    if (item == nullptr) return;
+    const std::string lyrics = item->GetLyrics();
+    if (!QString::fromStdString(lyrics).trimmed().isEmpty()) ShowLyrics("lyrics", QString::fromStdString(lyrics));
+    // Without lyrics the tag editor's lyrics page will open here.
+}
+
+void TtcrateFormMain::Options1Click() {
+    TFormOptions options(*settings_, this);
+    if (options.exec() == QDialog::Accepted && lyrics_ != nullptr) lyrics_->FormShow();
+}
+
+void TtcrateFormMain::Playcontrolpanel1Click() { playerPanel_->setVisible(Action("Playcontrolpanel1")->isChecked()); }
+
+void TtcrateFormMain::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange || tray_ == nullptr || destroyed_) return;
+    const bool wasMinimized = static_cast<QWindowStateChangeEvent*>(event)->oldState() & Qt::WindowMinimized;
+    if (isMinimized() && !wasMinimized) {
+        tray_->ApplicationEvents1Minimize();
+    } else if (!isMinimized() && wasMinimized) {
+        tray_->ApplicationEvents1Restore();
+    }
+}
+
+void TtcrateFormMain::UseSkin(const QString& path) {
+    if (const auto skin = LoadSkin(path)) {
+        ApplySkin(*skin);
+        playerPanel_->LoadPictures(QFileInfo(path).absolutePath());
+    }
 }
 
 void TtcrateFormMain::Help2Click() {

@@ -9,6 +9,7 @@
 #include <string>
 
 class QAction;
+class QActionGroup;
 class QLabel;
 class QMenu;
 class QSplitter;
@@ -18,8 +19,15 @@ class QTreeWidget;
 class QWidget;
 class TBoxTreeController;
 class TDialogs;
+class TFormLyrics;
 class TInfoPanel;
+class TMixer;
+class TMprisService;
+class TPlayControl;
+class TPlayerPanel;
 class TTrackListController;
+class TTrayController;
+class TTrayIcon;
 class THandOffReceiver;
 class TPlugIns;
 class TSysInfo;
@@ -40,6 +48,10 @@ struct TMainWindowSetup {
     QStringList files;          // the command line's files, added at start-up
     TDialogs* dialogs = nullptr;
     THandOffReceiver* handOff = nullptr; // later starts hand their file over here; may be none
+    std::string output = "alsa";         // the sound output module the players write to
+    TMixer* mixer = nullptr;             // the master volume; the sound card's when none
+    TTrayIcon* trayIcon = nullptr;       // the notification-area icon; the desktop's when none
+    bool mediaControls = false;          // offer the desktop's media controls on the session bus
 };
 
 // The library browser: a frame that owns the three stores (settings, format
@@ -59,6 +71,13 @@ public:
     TTrackListController& TrackList() const { return *trackList_; }
     QTreeView* ListView() const { return listView_; }
     TInfoPanel* PanelFile() const { return panelFile_; }
+    TPlayerPanel* PlayerPanel() const { return playerPanel_; }
+    TPlayControl& PlayControl() const { return *playControl_; }
+    TTrayController& Tray() const { return *tray_; }
+    TXaudioPlayer& Player() const { return *player_; }
+    // The lyrics window; none before the first lyrics were shown.
+    TFormLyrics* LyricsWindow() const { return lyrics_; }
+    TMprisService* MediaControls() const { return mpris_.get(); }
     // Taken shared by the view builder while it reads boxes, and exclusively
     // by every change of the library.
     std::shared_mutex& LibraryLock() { return libraryLock_; }
@@ -68,6 +87,11 @@ public:
     const TMainWindowSetup& Setup() const { return setup_; }
     QString StatusText() const;
     void ShowStatusText(const QString& text);
+    // Lyrics (lines separated by the two characters "\n") in the lyrics
+    // window under a caption; an empty text hides the window.
+    void ShowLyrics(const QString& caption, const QString& text);
+    // The window restored and in front.
+    void Raise();
     // Enables or disables a command by the focus and the selection; commands
     // still to come stay disabled.
     void SetCommandEnabled(const QString& name, bool enabled);
@@ -85,12 +109,17 @@ public slots:
     void Help2Click();
     void ToolButtonAboutClick();
     void Website1Click();
-    void Exit1Click() { close(); }
+    void Exit1Click();
+    void Viewlyrics1Click();
+    void Options1Click();
+    void Playcontrolpanel1Click();
     // A skin item: loads the skin its hint names, checks it and keeps it.
     void Clouds1Click(QAction* item);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Minimising and restoring: the notification area.
+    void changeEvent(QEvent* event) override;
     // The information panel, shown again, takes its height.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -98,14 +127,23 @@ private:
     void BuildLayout();
     void BuildMenus();
     void BuildToolBar();
+    void BuildPlayMenu();
+    void BuildPlayback();
     // Ctrl+F, Ctrl+R and Ctrl+V reach the tree's menu while the tree has the
     // focus (the list's menu while another widget has it) and the main menu
     // otherwise.
     void RouteKey(const QKeySequence& key, const QString& treeAction, const QString& mainAction,
                   QWidget* other = nullptr, const QString& otherAction = {});
+    // A menu in the menu bar (no parent) or in another menu, known by its name.
+    QMenu* AddMenu(QMenu* parent, const QString& name, const QString& caption, int image = -1);
+    // Makes the named commands one radio group.
+    QActionGroup* RadioGroup(std::initializer_list<const char*> names);
     QAction* AddAction(QMenu* menu, const QString& name, const QString& caption, const QString& shortcut = {},
                        int image = -1);
     void FormCreate();
+    // Loads a skin description file and gives the windows and the player
+    // panel its look.
+    void UseSkin(const QString& path);
     // Tells the user once of a damaged database and of a tag copy cut short.
     void ReportDamage();
     void RestoreSelection();
@@ -128,7 +166,7 @@ private:
     std::map<QString, QMenu*> menus_;
 
     QToolBar* toolBar_ = nullptr;
-    QWidget* playerPanel_ = nullptr;
+    TPlayerPanel* playerPanel_ = nullptr;
     QSplitter* splitter_ = nullptr;
     QSplitter* splitterFile_ = nullptr; // the track list above, the information panel below
     int infoHeight_ = 0;                // the information panel's, as the user left it
@@ -136,6 +174,11 @@ private:
     QTreeView* listView_ = nullptr;
     TInfoPanel* panelFile_ = nullptr;
     TXaudioPlayer* player_ = nullptr;  // FPlayer
+    std::unique_ptr<TMixer> ownMixer_;
+    TPlayControl* playControl_ = nullptr;
+    TTrayController* tray_ = nullptr;
+    TFormLyrics* lyrics_ = nullptr;
+    std::unique_ptr<TMprisService> mpris_;
     QLabel* statusLeft_ = nullptr;
     QLabel* statusRight_ = nullptr;
     QTimer timer1_;

@@ -34,11 +34,9 @@ constexpr TSite kDownloadSites[] = {
 // Commands whose parts of the program arrive later.
 constexpr const char* kLaterCommands[] = {
     "AddFiles2", "AddFolder2", "Fileinfo1", "Deletemp3file1", "Fulldelete1", "Cut1", "Paste1",
-    "Search1", "Playcontrolpanel1", "Options2", "Play4", "Previous2", "Next2",
-    "Volume3", "Volume4", "Stereo", "MonoLeft", "MonoRight", "MonoMix", "PlayMyFavour1", "PlayPlaylist1",
-    "AddFiles1", "AddFolder1", "Play2", "AddtoMyFavour1", "AddtoPlaylist4", "Open1", "Saveas1", "Copyfiles1",
-    "Saveinfotofile1", "Refreshfileinfo1", "Delete1", "Paste3", "Play1", "AddtoMyfavour3", "AddtoPlaylist1",
-    "Viewpicture1", "Viewlyrics1", "Savetagtomp3file1", "Reloadtagfrommp3file1", "Delete3", "Cut2", "Paste4",
+    "Search1", "AddFiles1", "AddFolder1", "AddtoMyFavour1", "AddtoPlaylist4", "Open1", "Saveas1", "Copyfiles1",
+    "Saveinfotofile1", "Refreshfileinfo1", "Delete1", "Paste3", "AddtoMyfavour3", "AddtoPlaylist1",
+    "Viewpicture1", "Savetagtomp3file1", "Reloadtagfrommp3file1", "Delete3", "Cut2", "Paste4",
     "Rename3", "Properties1",
 };
 
@@ -77,26 +75,29 @@ void TtcrateFormMain::RouteKey(const QKeySequence& key, const QString& treeActio
     });
 }
 
+QMenu* TtcrateFormMain::AddMenu(QMenu* parent, const QString& name, const QString& caption, int image) {
+    QMenu* created = parent != nullptr ? parent->addMenu(caption) : menuBar()->addMenu(caption);
+    created->setObjectName(name);
+    created->menuAction()->setObjectName(name);
+    if (image >= 0) created->menuAction()->setIcon(ImageList20(image));
+    menus_[name] = created;
+    actions_[name] = created->menuAction();
+    return created;
+}
+
+QActionGroup* TtcrateFormMain::RadioGroup(std::initializer_list<const char*> names) {
+    auto* radio = new QActionGroup(this);
+    for (const char* name : names) {
+        Action(name)->setCheckable(true);
+        radio->addAction(Action(name));
+    }
+    return radio;
+}
+
 void TtcrateFormMain::BuildMenus() {
-    auto menu = [this](QMenu* parent, const QString& name, const QString& caption, int image = -1) {
-        QMenu* created = parent != nullptr ? parent->addMenu(caption) : menuBar()->addMenu(caption);
-        created->setObjectName(name);
-        created->menuAction()->setObjectName(name);
-        if (image >= 0) created->menuAction()->setIcon(ImageList20(image));
-        menus_[name] = created;
-        actions_[name] = created->menuAction();
-        return created;
-    };
-    auto group = [this](std::initializer_list<const char*> names) {
-        auto* radio = new QActionGroup(this);
-        for (const char* name : names) {
-            Action(name)->setCheckable(true);
-            radio->addAction(Action(name));
-        }
-    };
     auto on = [this](const char* name, auto&& handler) { connect(Action(name), &QAction::triggered, this, handler); };
 
-    QMenu* file = menu(nullptr, "File1", "文件");
+    QMenu* file = AddMenu(nullptr, "File1", "文件");
     AddAction(file, "AddFiles2", "添加 媒体文件", "Ctrl+Insert", Images::kAddFiles);
     AddAction(file, "AddFolder2", "添加 文件夹", {}, Images::kAddFolder);
     AddAction(file, "N2", {});
@@ -107,14 +108,14 @@ void TtcrateFormMain::BuildMenus() {
     AddAction(file, "N7", {});
     AddAction(file, "Exit2", "退出", {}, Images::kExit);
 
-    QMenu* edit = menu(nullptr, "Edit1", "编辑");
+    QMenu* edit = AddMenu(nullptr, "Edit1", "编辑");
     AddAction(edit, "Cut1", "剪切", "Ctrl+X", Images::kCut);
     AddAction(edit, "Paste1", "粘贴", "Ctrl+V", Images::kPaste);
     AddAction(edit, "SelectAll2", "全选");
     AddAction(edit, "N9", {});
     AddAction(edit, "Search1", "搜索", "Ctrl+F", Images::kSearch);
 
-    QMenu* view = menu(nullptr, "View1", "视图");
+    QMenu* view = AddMenu(nullptr, "View1", "视图");
     AddAction(view, "ToolBar", "工具栏");
     AddAction(view, "StatusBar2", "状态栏");
     AddAction(view, "Playcontrolpanel1", "播放面板");
@@ -123,14 +124,14 @@ void TtcrateFormMain::BuildMenus() {
         Action(name)->setChecked(true);
     }
     AddAction(view, "N11", {});
-    QMenu* skins = menu(view, "Skin1", "界面");
+    QMenu* skins = AddMenu(view, "Skin1", "界面");
     for (const char* name : {"Clouds", "MacX", "Wistler"}) {
         QAction* item = AddAction(skins, QString(name) + "1", name);
         item->setToolTip(QString("Skins/%1/skin.ini").arg(name));
         connect(item, &QAction::triggered, this, [this, item] { Clouds1Click(item); });
     }
     skins->setToolTipsVisible(true);
-    group({"Clouds1", "MacX1", "Wistler1"});
+    RadioGroup({"Clouds1", "MacX1", "Wistler1"});
     AddAction(view, "N14", {});
     AddAction(view, "Displaycolumns1", "显示列设置", {}, Images::kColumns);
     AddAction(view, "Refresh2", "刷新", {}, Images::kRefresh);
@@ -144,37 +145,21 @@ void TtcrateFormMain::BuildMenus() {
         const char* keys[] = {"Ctrl+T", "Ctrl+B", "Ctrl+Y", "Ctrl+G", "Ctrl+R", "Ctrl+F", "", "Ctrl+N"};
         for (std::size_t i = 0; i < names.size(); ++i)
             AddAction(parent, names[i], captions[i] != nullptr ? QString::fromUtf8(captions[i]) : QString(), keys[i]);
-        group({names[0], names[1], names[2], names[3], names[4], names[5], names[7]});
+        RadioGroup({names[0], names[1], names[2], names[3], names[4], names[5], names[7]});
     };
 
-    QMenu* tools = menu(nullptr, "Tools1", "工具");
+    QMenu* tools = AddMenu(nullptr, "Tools1", "工具");
     sortItems(tools, {"SortbyArtist1", "SortbyAlbum1", "SortbyYear1", "SortbyGenre1", "SortbyBitrate3",
                       "SortbyFiletype2", "N26", "NotSort1"},
               "按 媒体类型 分类");
 
-    QMenu* play = menu(nullptr, "Play3", "播放");
-    AddAction(play, "Play4", "播放", "F2", Images::kPlay);
-    AddAction(play, "Previous2", "上一首", "F4", Images::kPrevious);
-    AddAction(play, "Next2", "下一首", "F5", Images::kNext);
-    AddAction(play, "N27", {});
-    AddAction(play, "Volume3", "加大 音量", "F8", Images::kVolumeUp);
-    AddAction(play, "Volume4", "减小 音量", "F7", Images::kVolumeDown);
-    AddAction(play, "N28", {});
-    AddAction(play, "Stereo", "立体声");
-    AddAction(play, "MonoLeft", "左 声道");
-    AddAction(play, "MonoRight", "右 声道");
-    AddAction(play, "MonoMix", "混音");
-    group({"Stereo", "MonoLeft", "MonoRight", "MonoMix"});
-    Action("Stereo")->setChecked(true);
-    AddAction(play, "N29", {});
-    AddAction(play, "PlayMyFavour1", "播放 我的最爱", "F9", Images::kFavourites);
-    AddAction(play, "PlayPlaylist1", "播放 播放列表", "F10", Images::kPlaylist);
+    BuildPlayMenu();
 
-    QMenu* help = menu(nullptr, "Help1", "帮助");
+    QMenu* help = AddMenu(nullptr, "Help1", "帮助");
     AddAction(help, "Onlinedocument1", "帮助", {}, Images::kHelp);
     AddAction(help, "N30", {});
     AddAction(help, "HomePage1", "主页", {}, Images::kWebAddress);
-    QMenu* sites = menu(help, "DownloadMP31", "MP3 下载", Images::kDownloadSites);
+    QMenu* sites = AddMenu(help, "DownloadMP31", "MP3 下载", Images::kDownloadSites);
     int site = 0;
     for (const TSite& entry : kDownloadSites) {
         QAction* item = AddAction(sites, QString("MP3%1").arg(++site), QString::fromUtf8(entry.caption));
@@ -193,7 +178,7 @@ void TtcrateFormMain::BuildMenus() {
     AddAction(box, "AddFiles1", "添加 媒体文件", {}, Images::kAddFiles);
     AddAction(box, "AddFolder1", "添加 文件夹", {}, Images::kAddFolder);
     AddAction(box, "N3", {});
-    QMenu* sorter = menu(box, "Sorter1", "分类器");
+    QMenu* sorter = AddMenu(box, "Sorter1", "分类器");
     AddAction(sorter, "SortbyArtistAlbum1", "按 表演者/专集 分类");
     AddAction(sorter, "SortbyYearAlbum1", "按 年份/专集 分类");
     AddAction(sorter, "SortbyYearArtist1", "按 年份/表演者 分类");
@@ -230,7 +215,7 @@ void TtcrateFormMain::BuildMenus() {
     AddAction(music, "AddtoMyfavour3", "添加到 我的最爱", {}, Images::kFavourites);
     AddAction(music, "AddtoPlaylist1", "添加到 播放列表", {}, Images::kPlaylist);
     AddAction(music, "N6", {});
-    QMenu* rowSorter = menu(music, "Sorter3", "分类器");
+    QMenu* rowSorter = AddMenu(music, "Sorter3", "分类器");
     sortItems(rowSorter, {"SortbyArtist3", "SortbyAlbum3", "SortbyYear3", "SortbyGenre3", "SortbyBitrate4",
                           "SortbyFiletype1", "N13", "NotSort3"},
               "按 媒体类型 分类");
@@ -256,6 +241,9 @@ void TtcrateFormMain::BuildMenus() {
 
     TBoxTreeController& tree = *boxTree_;
     on("Exit2", &TtcrateFormMain::Exit1Click);
+    on("Options2", &TtcrateFormMain::Options1Click);
+    on("Playcontrolpanel1", &TtcrateFormMain::Playcontrolpanel1Click);
+    on("Viewlyrics1", &TtcrateFormMain::Viewlyrics1Click);
     on("ToolBar", [this](bool checked) { toolBar_->setVisible(checked); });
     on("StatusBar2", [this](bool checked) { statusBar()->setVisible(checked); });
     on("Refresh2", [&tree] { tree.RefreshSelectedNode(); });

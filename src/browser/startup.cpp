@@ -18,6 +18,7 @@
 #include "core/sysinfo.h"
 #include "media/mediaenv.h"
 #include "media/tagwriter.h"
+#include "playback/playcontrol.h"
 #include "playback/xaudioplayer.h"
 #include "ui/dialogs.h"
 #include "ui/skin.h"
@@ -30,11 +31,12 @@ void TtcrateFormMain::FormCreate() {
     settings_ = std::make_unique<TSysInfo>(setup_.dataFolder);
     environment_ = std::make_unique<TMediaEnvironment>(setup_.dataFolder, settings_->ReadSetting(kTagsCodepageKey));
     registry_ = std::make_unique<TPlugIns>(*environment_);
+    playControl_->PlaceVolumeKnob();
 
     try {
         std::string skinFile = settings_->ReadString(kSkinKey);
         if (skinFile.empty()) skinFile = kDefaultSkin;
-        if (const auto skin = LoadSkin(QString::fromStdString(setup_.resourceFolder + skinFile))) ApplySkin(*skin);
+        UseSkin(QString::fromStdString(setup_.resourceFolder + skinFile));
         const std::pair<const char*, const char*> skinItems[] = {
             {"Clouds1", "Skins/Clouds/skin.ini"}, {"MacX1", "Skins/MacX/skin.ini"}, {"Wistler1", "Skins/Wistler/skin.ini"}};
         for (const auto& [item, path] : skinItems)

@@ -102,7 +102,7 @@ QVariant TTrackListModel::data(const QModelIndex& index, int role) const {
     case TRowDelegate::ImageRole:
         return index.column() == 0 ? (row.box != nullptr ? Images::kBox : Images::kMediaItem) : -1;
     case TRowDelegate::StateImageRole:
-        return index.column() == 0 && row.item != nullptr && row.item == playing_ ? Images::kNowPlaying : -1;
+        return index.column() == 0 && index.row() == playingRow_ ? Images::kNowPlaying : -1;
     default:
         return {};
     }
@@ -121,6 +121,7 @@ void TTrackListModel::Clear() {
     beginResetModel();
     rows_.clear();
     rows_.shrink_to_fit();
+    playingRow_ = -1;
     endResetModel();
 }
 
@@ -129,6 +130,11 @@ void TTrackListModel::Append(const TTrackRows& rows) {
     const int first = rowCount();
     beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
     rows_.insert(rows_.end(), rows.begin(), rows.end());
+    // A list being filled marks the playing item's row when it arrives.
+    if (playingRow_ < 0 && playing_ != nullptr) {
+        const auto found = std::find_if(rows.begin(), rows.end(), [this](const TTrackRow& row) { return row.item == playing_; });
+        if (found != rows.end()) playingRow_ = first + static_cast<int>(found - rows.begin());
+    }
     endInsertRows();
 }
 
@@ -150,8 +156,17 @@ void TTrackListModel::RemoveColumn(int column) {
 }
 
 void TTrackListModel::SetPlayingItem(const TMObj* item) {
+    const int before = playingRow_;
     playing_ = item;
-    if (!rows_.empty()) emit dataChanged(index(0, 0), index(rowCount() - 1, 0), {TRowDelegate::StateImageRole});
+    playingRow_ = FindTrackListRow(item);
+    for (const int row : {before, playingRow_})
+        if (row >= 0) emit dataChanged(index(row, 0), index(row, 0), {TRowDelegate::StateImageRole});
+}
+
+int TTrackListModel::FindTrackListRow(const TMObj* item) const {
+    if (item == nullptr) return -1;
+    const auto found = std::find_if(rows_.begin(), rows_.end(), [item](const TTrackRow& row) { return row.item == item; });
+    return found == rows_.end() ? -1 : static_cast<int>(found - rows_.begin());
 }
 
 void TTrackListModel::ClickColumn(int column) {
@@ -209,5 +224,6 @@ void TTrackListModel::Sort(int column) {
     after.reserve(before.size());
     for (const QModelIndex& old : before) after << index(newRow[static_cast<std::size_t>(old.row())], old.column());
     changePersistentIndexList(before, after);
+    playingRow_ = FindTrackListRow(playing_);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }

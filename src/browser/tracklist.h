@@ -50,8 +50,12 @@ public:
     bool DirectionFlag(int column) const { return flags_[static_cast<std::size_t>(column)]; }
     void SetDirectionFlag(int column, bool flag) { flags_[static_cast<std::size_t>(column)] = flag; }
 
-    // The item being played shows its mark.
+    // The first row of the item being played shows the playing mark; a
+    // row that loses it shows none.
     void SetPlayingItem(const TMObj* item);
+    int PlayingRow() const { return playingRow_; }
+    // The first row, from the top, that shows the item; -1 for none.
+    int FindTrackListRow(const TMObj* item) const;
 
 private:
     QStringList captions_;
@@ -59,4 +63,5 @@ private:
     std::vector<int> headerImages_;
     std::vector<TTrackRow> rows_;
     const TMObj* playing_ = nullptr;
+    int playingRow_ = -1;
 };

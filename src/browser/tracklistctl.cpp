@@ -1,6 +1,7 @@
 #include "browser/tracklistctl.h"
 
 #include <QHeaderView>
+#include <algorithm>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QMenu>
@@ -15,6 +16,8 @@
 #include "browser/mainwindow.h"
 #include "browser/tracklist.h"
 #include "browser/viewbuilder.h"
+#include "media/mobj.h"
+#include "playback/playcontrol.h"
 #include "core/box.h"
 #include "core/sysinfo.h"
 
@@ -162,6 +165,9 @@ void TTrackListController::UpdateInfoPanel() {
         return;
     }
     panel_.UpdateInfoPanel(item);
+    const std::string lyrics = item->GetLyrics();
+    if (window_.Settings().ReadBool("lyrics.windows.autodisplay", true) && !lyrics.empty())
+        window_.ShowLyrics("lyrics", QString::fromStdString(lyrics));
     ShowInfoPanel(true);
 }
 
@@ -240,11 +246,21 @@ void TTrackListController::ToolButton8Click() {
 
 void TTrackListController::ListView1DblClick() {
     const QModelIndex current = list_.currentIndex();
-    if (!current.isValid()) return;
-    // A box row opens that box in the tree; an item row is for playback.
+    if (!list_.hasFocus() || !current.isValid() || !list_.selectionModel()->isRowSelected(current.row())) return;
     if (TBOX* box = model_->Row(current.row()).box) {
         if (QTreeWidgetItem* node = window_.BoxTree().FindChildNodeOfSelected(box)) window_.Tree()->setCurrentItem(node);
+    } else {
+        window_.PlayControl().Play1Click();
     }
+}
+
+std::vector<TTrackRow> TTrackListController::SelectedRows() const {
+    QModelIndexList selected = list_.selectionModel()->selectedRows();
+    std::sort(selected.begin(), selected.end(), [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+    std::vector<TTrackRow> rows;
+    rows.reserve(static_cast<std::size_t>(selected.size()));
+    for (const QModelIndex& index : selected) rows.push_back(model_->Row(index.row()));
+    return rows;
 }
 
 void TTrackListController::SelectAll1Click() {

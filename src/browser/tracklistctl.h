@@ -3,6 +3,9 @@
 #include <QObject>
 #include <memory>
 #include <string>
+#include <vector>
+
+#include "browser/trackrow.h"
 #include <shared_mutex>
 
 class QTreeView;
@@ -44,6 +47,8 @@ public:
     void DetachViewEvents();
     void AttachViewEvents();
     TMObj* CurrentItem() const;
+    // The selected rows, top to bottom.
+    std::vector<TTrackRow> SelectedRows() const;
 
     // Columns: the first found of that caption (-1 for none), appended when
     // missing, removed when present; the visibility is kept in the settings.
@@ -56,7 +61,8 @@ public:
     // The column dialog.
     void ToolButton8Click();
 
-    // Enter, Space, a double click: a box row opens its box in the tree.
+    // Enter, Space, a double click: a box row opens its box in the tree, an
+    // item row plays the selection.
     void ListView1DblClick();
     void SelectAll1Click();
     // The row sorters: a sort key for the box of the first selected row.

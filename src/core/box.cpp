@@ -115,6 +115,21 @@ void TBOX::RemoveItems(const std::vector<const TMObj*>& items) {
     items_.erase(kept, items_.end());
 }
 
+void TBOX::RemoveItemsAt(const std::vector<int>& positions) {
+    TOccurrences& occurrences = Top().occurrences_;
+    auto next = positions.begin();
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < items_.size(); ++i) {
+        if (next != positions.end() && static_cast<std::size_t>(*next) == i) {
+            Forget(occurrences, items_[i]);
+            ++next;
+        } else {
+            items_[kept++] = items_[i];
+        }
+    }
+    items_.resize(kept);
+}
+
 void TBOX::ClearItems() {
     TOccurrences& occurrences = Top().occurrences_;
     for (const TMObj* item : items_) Forget(occurrences, item);

@@ -40,6 +40,9 @@ public:
     void RemoveItem(const TMObj* item);
     // As RemoveItem of each entry in turn, in one pass over the own list.
     void RemoveItems(const std::vector<const TMObj*>& items);
+    // The own list's entries at these positions (ascending, each in range),
+    // in one pass.
+    void RemoveItemsAt(const std::vector<int>& positions);
     void ClearItems();
 
     int ItemCount() const { return static_cast<int>(items_.size()); }

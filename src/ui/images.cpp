@@ -13,7 +13,7 @@ constexpr std::array<const char*, Images::kCount> kNames = {
     "20-columns",       "21-text-row",     "22-picture",        "23-web-address", "24-lyrics",
     "25-stream-info",   "26-open-playlist", "27-options",       "28-file-row",    "29-previous",
     "30-next",          "31-box",          "32-selected-box",   "33-play",        "34-exit",
-    nullptr,            "36-main-window",  "37-volume-up",      "38-volume-down",
+    "35-pause",         "36-main-window",  "37-volume-up",      "38-volume-down",
 };
 
 } // namespace

@@ -3,7 +3,7 @@
 #include <QIcon>
 
 // The 20 by 20 pictures shared by the tree, the lists, the menus and the tool
-// bar, by their index. Indexes without a picture (11, 13, 35) give an empty icon.
+// bar, by their index. Indexes without a picture (11, 13) give an empty icon.
 namespace Images {
 enum Role : int {
     kAllItemsRoot = 0,
@@ -39,6 +39,7 @@ enum Role : int {
     kSelectedBox = 32,
     kPlay = 33,
     kExit = 34,
+    kPause = 35,
     kMainWindow = 36,
     kVolumeUp = 37,
     kVolumeDown = 38,

@@ -238,4 +238,14 @@ TEST_F(BoxTest, RemovalTakesTheFirstOccurrenceOneByOneAndInOnePass) {
     flat.RemoveItem(x);
     flat.RemoveItem(z);
     EXPECT_EQ(own(flat), (std::vector<TMObj*>{y}));
+
+    // By position: the entries named, whichever occurrence they are, and
+    // the membership counts follow.
+    TBOX queue;
+    for (TMObj* item : start) queue.AddItem(item);
+    queue.RemoveItemsAt({2, 3, 5});
+    EXPECT_EQ(own(queue), (std::vector<TMObj*>{x, y, y}));
+    EXPECT_FALSE(queue.Contains(z));
+    queue.RemoveItemsAt({0});
+    EXPECT_FALSE(queue.Contains(x));
 }
