@@ -175,8 +175,7 @@ void TtcrateFormMain::Exit1Click() {
 void TtcrateFormMain::ShowLyrics(const QString& caption, const QString& text) {
     if (lyrics_ == nullptr) {
         lyrics_ = new TFormLyrics(*settings_, this);
-        const QPoint listTop = splitterFile_->mapTo(this, QPoint(0, 0));
-        lyrics_->PlaceBeside(frameGeometry(), listTop.y(), listView_->height());
+        lyrics_->PlaceBeside(frameGeometry(), QRect(splitterFile_->mapToGlobal(QPoint(0, 0)), splitterFile_->size()));
     }
     if (text.isEmpty()) {
         lyrics_->close();

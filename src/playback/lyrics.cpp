@@ -58,9 +58,9 @@ TFormLyrics::TFormLyrics(TSysInfo& settings, QWidget* owner) : QWidget(owner, Qt
             [this](const QPoint& at) { menu_->popup(richEdit_->viewport()->mapToGlobal(at)); });
 }
 
-void TFormLyrics::PlaceBeside(const QRect& mainFrame, int listTop, int listHeight) {
-    move(mainFrame.x() + mainFrame.width() - width() - 10, mainFrame.y() + listTop + 70);
-    resize(width(), listHeight - 40);
+void TFormLyrics::PlaceBeside(const QRect& mainFrame, const QRect& listArea) {
+    move(mainFrame.x() + mainFrame.width() - width() - 10, listArea.y() + 20);
+    resize(width(), listArea.height() - 40);
 }
 
 void TFormLyrics::SetLyricsText(const QString& text) {

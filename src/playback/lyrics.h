@@ -14,11 +14,10 @@ class TFormLyrics : public QWidget {
 public:
     TFormLyrics(TSysInfo& settings, QWidget* owner);
 
-    // Places the window beside the main window's track list: top = listTop
-    // (the track list's top within the main window's client area) + the
-    // frame's top + 70, height = listHeight - 40, left = the frame's right
-    // edge - the window's width - 10.
-    void PlaceBeside(const QRect& mainFrame, int listTop, int listHeight);
+    // Places the window over the right of the main window's track list and
+    // information panel (`listArea`, on the screen): 20 pixels inside it at
+    // the top and at the bottom, 10 inside the frame's right edge.
+    void PlaceBeside(const QRect& mainFrame, const QRect& listArea);
     // Lyrics as stored, lines separated by the two characters "\n".
     void SetLyricsText(const QString& text);
     // Applies "lyrics.font", "lyrics.size" and "lyrics.color".

@@ -150,8 +150,8 @@ TEST_F(LyricsTest, TheMenuSelectsCopiesAndHidesWithoutDestroying) {
 }
 
 TEST_F(LyricsTest, StandsBesideTheTrackList) {
-    lyrics->PlaceBeside(QRect(100, 50, 800, 600), 120, 400);
-    EXPECT_EQ(lyrics->pos(), QPoint(100 + 800 - 356 - 10, 50 + 120 + 70));
+    lyrics->PlaceBeside(QRect(100, 50, 800, 600), QRect(300, 170, 590, 400));
+    EXPECT_EQ(lyrics->pos(), QPoint(100 + 800 - 356 - 10, 170 + 20));
     EXPECT_EQ(lyrics->size(), QSize(356, 360));
 }
 
