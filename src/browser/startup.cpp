@@ -18,6 +18,7 @@
 #include "core/sysinfo.h"
 #include "media/mediaenv.h"
 #include "media/tagwriter.h"
+#include "playback/mpris.h"
 #include "playback/playcontrol.h"
 #include "playback/xaudioplayer.h"
 #include "ui/dialogs.h"
@@ -160,6 +161,8 @@ void TtcrateFormMain::FormDestroy() {
     trackList_->StopBuilder();
     StoreWindowState();
     panelFile_->ForgetCurrentItem();
+    mpris_.reset();
+    playControl_->ForgetPlayingItem();
     boxTree_->SetLibrary(nullptr);
     tree_->clear();
     library_.reset();

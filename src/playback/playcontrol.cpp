@@ -61,6 +61,11 @@ QString TPlayControl::TitleLine(const TMObj& item) {
     return Text(artist) + "  " + Text(title);
 }
 
+void TPlayControl::ForgetPlayingItem() {
+    playing_ = nullptr;
+    window_.TrackList().Model().SetPlayingItem(nullptr);
+}
+
 // ---- the queue -------------------------------------------------------------------
 
 void TPlayControl::PlayCurrentItem() {
@@ -258,10 +263,11 @@ void TPlayControl::FPlayerNotifyError(quint8 source, qint16 code) {
 }
 
 void TPlayControl::SkipUnplayable() {
-    if (playing_ != nullptr) window_.ShowStatusText(Text(playing_->GetFileName()) + " 无法播放 !");
     TTUNECRATE* library = window_.Library();
+    if (library == nullptr || playing_ == nullptr) return;
+    window_.ShowStatusText(Text(playing_->GetFileName()) + " 无法播放 !");
     // Every entry failed in a row: nothing would ever play.
-    if (library == nullptr || ++failedInARow_ >= library->NowPlayingBox.ItemCount()) {
+    if (++failedInARow_ >= library->NowPlayingBox.ItemCount()) {
         failedInARow_ = 0;
         player_.Stop();
         player_.InputClose();

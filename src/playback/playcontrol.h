@@ -46,6 +46,8 @@ public:
     void PlaceVolumeKnob();
 
     TMObj* PlayingItem() const { return playing_; }
+    // The library is about to go: nothing of it is played or shown any more.
+    void ForgetPlayingItem();
     // What LabelTitle shows for an item.
     static QString TitleLine(const TMObj& item);
 

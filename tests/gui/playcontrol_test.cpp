@@ -134,6 +134,18 @@ TEST_F(PlayTest, AnItemPlaysToItsEndAndTheNextBegins) {
     EXPECT_TRUE(Plays(*window));
 }
 
+TEST_F(PlayTest, NoticesAfterTheShutDownFindNothingToPlay) {
+    auto window = OpenWith({Song("a.mp3", "A", "x")});
+    Queue(*window, {0}, 0);
+    window->PlayControl().PlayCurrentItem();
+    window->FormDestroy();
+    EXPECT_EQ(window->PlayControl().PlayingItem(), nullptr);
+    EXPECT_FALSE(window->PlayControl().Track().has_value());
+    emit window->Player().OnNotifyError(XA_SOURCE_INPUT, XA_ERROR_OPEN_FAILED, "gone");
+    emit window->Player().OnNotifyPlayerState(XA_PLAYER_STATE_EOS);
+    EXPECT_EQ(window->PlayControl().PlayingItem(), nullptr);
+}
+
 TEST_F(PlayTest, TheSelectionBecomesTheQueueAndTheQueueViewChoosesWhereItStands) {
     auto window = OpenWith({Song("a.mp3", "A", "x"), Song("b.mp3", "B", "y"), Song("c.mp3", "C", "y")});
     window->show();
