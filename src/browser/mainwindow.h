@@ -3,13 +3,13 @@
 #include <QMainWindow>
 #include <QStringList>
 #include <QTimer>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <shared_mutex>
 #include <string>
 
 class QAction;
-class QActionGroup;
 class QLabel;
 class QMenu;
 class QSplitter;
@@ -137,7 +137,7 @@ private:
     // A menu in the menu bar (no parent) or in another menu, known by its name.
     QMenu* AddMenu(QMenu* parent, const QString& name, const QString& caption, int image = -1);
     // Makes the named commands one radio group.
-    QActionGroup* RadioGroup(std::initializer_list<const char*> names);
+    void RadioGroup(std::initializer_list<const char*> names);
     QAction* AddAction(QMenu* menu, const QString& name, const QString& caption, const QString& shortcut = {},
                        int image = -1);
     void FormCreate();

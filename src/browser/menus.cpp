@@ -85,13 +85,12 @@ QMenu* TtcrateFormMain::AddMenu(QMenu* parent, const QString& name, const QStrin
     return created;
 }
 
-QActionGroup* TtcrateFormMain::RadioGroup(std::initializer_list<const char*> names) {
+void TtcrateFormMain::RadioGroup(std::initializer_list<const char*> names) {
     auto* radio = new QActionGroup(this);
     for (const char* name : names) {
         Action(name)->setCheckable(true);
         radio->addAction(Action(name));
     }
-    return radio;
 }
 
 void TtcrateFormMain::BuildMenus() {
