@@ -330,6 +330,8 @@ bool TXaudioPlayer::IsOfAClosedInput(const XA_Message& message) {
     case XA_MSG_NOTIFY_INPUT_TIMECODE:
     case XA_MSG_NOTIFY_INPUT_DURATION:
     case XA_MSG_NOTIFY_INPUT_STREAM_INFO: return true;
+    // A file that would not open is not the one opened since.
+    case XA_MSG_NOTIFY_ERROR: return message.data.error.source == XA_SOURCE_INPUT;
     default: return false;
     }
 }

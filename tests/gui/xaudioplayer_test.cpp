@@ -266,6 +266,12 @@ TEST_F(PlayerComponent, OnlyTheCurrentInputsStatesAreTold) {
     position.data.position = {10, 100};
     XA_Message pong{};
     pong.code = XA_MSG_NOTIFY_PONG;
+    std::vector<quint8> errors;
+    QObject::connect(&player, &TXaudioPlayer::OnNotifyError,
+                     [&](quint8 source, qint16, const QString&) { errors.push_back(source); });
+    XA_Message error{};
+    error.code = XA_MSG_NOTIFY_ERROR;
+    error.data.error.code = XA_ERROR_OPEN_FAILED;
 
     player.InputOpen("/music/song.mp3");
     player.Play();
@@ -277,6 +283,10 @@ TEST_F(PlayerComponent, OnlyTheCurrentInputsStatesAreTold) {
     state.data.state = XA_PLAYER_STATE_STOPPED;
     Deliver(state);
     Deliver(position);
+    error.data.error.source = XA_SOURCE_INPUT;
+    Deliver(error);
+    error.data.error.source = XA_SOURCE_OUTPUT;
+    Deliver(error);
     Deliver(state);
     ASSERT_EQ(decoder_.sent.back().code, XA_MSG_COMMAND_PING);
     pong.data.tag = quint32(decoder_.sent.back().values[0]);
@@ -284,6 +294,8 @@ TEST_F(PlayerComponent, OnlyTheCurrentInputsStatesAreTold) {
     EXPECT_EQ(states_, (std::vector<qint32>{XA_PLAYER_STATE_PLAYING, XA_PLAYER_STATE_STOPPED,
                                             XA_PLAYER_STATE_PLAYING}));
     EXPECT_TRUE(positions.empty());
+    // The device's troubles are told whatever the input.
+    EXPECT_EQ(errors, (std::vector<quint8>{XA_SOURCE_OUTPUT}));
 
     // After the answer, the decoder speaks of its next input again.
     player.InputOpen("/music/other.mp3");
