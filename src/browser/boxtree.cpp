@@ -1,7 +1,9 @@
 #include "browser/boxtree.h"
 
 #include <QAction>
+#include <QDropEvent>
 #include <QEvent>
+#include <QMimeData>
 #include <QMenu>
 #include <QTreeWidget>
 #include <array>
@@ -9,7 +11,9 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "browser/editcommands.h"
 #include "browser/mainwindow.h"
+#include "browser/tracklist.h"
 #include "browser/tracklistctl.h"
 #include "core/box.h"
 #include "core/library.h"
@@ -92,11 +96,18 @@ TBoxTreeController::TBoxTreeController(TtcrateFormMain& window, QTreeWidget& tre
     // press makes a node current before it selects it).
     connect(&tree_, &QTreeWidget::currentItemChanged, this, [this] { TreeView1Change(); });
     tree_.installEventFilter(this);
-    // An edited caption is the editing commands' to act on; until they
-    // take it, the node shows its box's name again.
-    connect(&tree_, &QTreeWidget::itemChanged, this, [](QTreeWidgetItem* node) {
-        if (const TBOX* box = BoxOf(node); box != nullptr && node->text(0) != QString::fromStdString(box->GetName()))
-            node->setText(0, QString::fromStdString(box->GetName()));
+    tree_.setAcceptDrops(true);
+    tree_.viewport()->installEventFilter(this);
+    // An edited caption is the editing commands' to act on; whatever they
+    // do, the node then shows its box's name.
+    connect(&tree_, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* node) {
+        TBOX* box = BoxOf(node);
+        if (box == nullptr || node->text(0) == QString::fromStdString(box->GetName())) return;
+        const QString text = node->text(0);
+        node->setText(0, QString::fromStdString(box->GetName()));
+        // After the editor is done with the node: the command may replace it.
+        QMetaObject::invokeMethod(
+            this, [this, box, text] { window_.Edit().TreeView1Edited(box, text); }, Qt::QueuedConnection);
     });
 }
 
@@ -108,6 +119,20 @@ QTreeWidgetItem* TBoxTreeController::SelectedNode() const { return tree_.current
 
 bool TBoxTreeController::eventFilter(QObject* watched, QEvent* event) {
     if (watched == &tree_ && event->type() == QEvent::FocusIn) window_.TrackList().UpdateCommandStates();
+    // Track list rows dropped on a node: moved into it (re-tagged) below the
+    // all-items root, added to the box elsewhere.
+    if (watched == tree_.viewport() && (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove ||
+                                        event->type() == QEvent::Drop)) {
+        auto* drop = static_cast<QDropEvent*>(event);
+        QTreeWidgetItem* node = tree_.itemAt(drop->position().toPoint());
+        if (!drop->mimeData()->hasFormat(kRowsMimeType) || !window_.Edit().CanDropOnNode(node)) {
+            drop->ignore();
+        } else {
+            drop->acceptProposedAction();
+            if (event->type() == QEvent::Drop) window_.Edit().TreeView1DragDrop(node);
+        }
+        return true;
+    }
     return QObject::eventFilter(watched, event);
 }
 
@@ -349,6 +374,7 @@ void TBoxTreeController::PreparePopupMenuBox() {
         for (const char* name : row.items)
             if (name != nullptr) window_.Action(name)->setVisible(row.shown[place]);
     if (const TBOX* box = BoxOf(node)) window_.Action(SortItemsOf(box->GetSortKey()).sorter)->setChecked(true);
+    window_.SetCommandEnabled("Paste3", !window_.Edit().CutItems().empty());
 }
 
 void TBoxTreeController::ShowContextMenu(const QPoint& position) {

@@ -20,6 +20,7 @@
 
 #include "browser/about.h"
 #include "browser/boxtree.h"
+#include "browser/editcommands.h"
 #include "browser/infopanel.h"
 #include "browser/tracklist.h"
 #include "browser/tracklistctl.h"
@@ -51,9 +52,11 @@ TtcrateFormMain::TtcrateFormMain(TMainWindowSetup setup, QWidget* parent)
     BuildLayout();
     boxTree_ = std::make_unique<TBoxTreeController>(*this, *tree_);
     trackList_ = std::make_unique<TTrackListController>(*this, *listView_, *panelFile_, libraryLock_);
+    edit_ = new TEditCommands(*this);
     BuildMenus();
     BuildToolBar();
     connect(panelFile_, &TInfoPanel::LyricsActivated, this, &TtcrateFormMain::ShowLyrics);
+    connect(panelFile_, &TInfoPanel::PictureActivated, this, &TtcrateFormMain::Viewpicture1Click);
     timer1_.setSingleShot(true);
     timer1_.setInterval(100);
     connect(&timer1_, &QTimer::timeout, this, &TtcrateFormMain::Timer1Timer);
@@ -191,8 +194,27 @@ void TtcrateFormMain::Viewlyrics1Click() {
     TMObj* item = trackList_->CurrentItem();
     if (item == nullptr) return;
     const std::string lyrics = item->GetLyrics();
-    if (!QString::fromStdString(lyrics).trimmed().isEmpty()) ShowLyrics("lyrics", QString::fromStdString(lyrics));
-    // Without lyrics the tag editor's lyrics page will open here.
+    if (!QString::fromStdString(lyrics).trimmed().isEmpty()) {
+        ShowLyrics("lyrics", QString::fromStdString(lyrics));
+    } else if (item->ShowProperties("LYRICS", nullptr) == 1) {
+        ItemEdited();
+    }
+}
+
+void TtcrateFormMain::Viewpicture1Click() {
+    TMObj* item = trackList_->CurrentItem();
+    if (item == nullptr) return;
+    if (!item->GetPictureFileName().empty()) {
+        item->ShowPicture(nullptr);
+    } else if (item->ShowProperties("IMAGE", nullptr) == 1) {
+        ItemEdited();
+    }
+}
+
+void TtcrateFormMain::ItemEdited() {
+    listView_->setFocus();
+    trackList_->UpdateInfoPanel();
+    trackList_->StartViewBuild();
 }
 
 void TtcrateFormMain::Options1Click() {
@@ -255,13 +277,17 @@ void TtcrateFormMain::WMAddFiles(const QString& fileName) {
     const std::string name = fileName.toStdString();
     const QFileInfo file(fileName);
     if (library_ != nullptr && FileExtension(name) == ".mp3" && file.isAbsolute() && file.isFile()) {
-        {
-            trackList_->StopViewBuild();
-            std::unique_lock change(libraryLock_);
-            library_->AddFile(name);
-        }
-        boxTree_->RefreshSelectedNode();
-        trackList_->StartViewBuild();
+        // The later start goes on at once; the file waits for a command that runs.
+        edit_->WhenIdle([this, name] {
+            if (library_ == nullptr) return;
+            {
+                trackList_->StopViewBuild();
+                std::unique_lock change(libraryLock_);
+                library_->AddFile(name);
+            }
+            boxTree_->RefreshSelectedNode();
+            trackList_->StartViewBuild();
+        });
     }
     setup_.handOff->FinishHandOff();
     setWindowState(windowState() & ~Qt::WindowMinimized);
@@ -275,6 +301,12 @@ void TtcrateFormMain::Timer1Timer() {
 }
 
 void TtcrateFormMain::closeEvent(QCloseEvent* event) {
+    // Not in the middle of a command that changes the library: after it.
+    if (edit_->Busy()) {
+        edit_->WhenIdle([this] { close(); });
+        event->ignore();
+        return;
+    }
     // The window folds away in 200 ms before it goes, where windows can fade.
     const QString platform = QGuiApplication::platformName();
     if (!hidden_ && isVisible() && platform != "offscreen" && platform != "minimal") {

@@ -18,6 +18,7 @@ class QTreeView;
 class QTreeWidget;
 class QWidget;
 class TBoxTreeController;
+class TEditCommands;
 class TDialogs;
 class TFormLyrics;
 class TInfoPanel;
@@ -74,6 +75,8 @@ public:
     TPlayerPanel* PlayerPanel() const { return playerPanel_; }
     TPlayControl& PlayControl() const { return *playControl_; }
     TTrayController& Tray() const { return *tray_; }
+    TEditCommands& Edit() const { return *edit_; }
+    const TPlugIns& Registry() const { return *registry_; }
     TXaudioPlayer& Player() const { return *player_; }
     // The lyrics window; none before the first lyrics were shown.
     TFormLyrics* LyricsWindow() const { return lyrics_; }
@@ -111,6 +114,11 @@ public slots:
     void Website1Click();
     void Exit1Click();
     void Viewlyrics1Click();
+    // The picture viewer of the current item, or its tag editor's pictures
+    // when it has none.
+    void Viewpicture1Click();
+    // The tag editor ended with OK: the list shows what changed.
+    void ItemEdited();
     void Options1Click();
     void Playcontrolpanel1Click();
     // A skin item: loads the skin its hint names, checks it and keeps it.
@@ -161,6 +169,7 @@ private:
     std::unique_ptr<TTUNECRATE> library_;
     std::unique_ptr<TBoxTreeController> boxTree_;
     std::unique_ptr<TTrackListController> trackList_;
+    TEditCommands* edit_ = nullptr;
     std::shared_mutex libraryLock_;
     std::map<QString, QAction*> actions_;
     std::map<QString, QMenu*> menus_;

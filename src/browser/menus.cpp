@@ -10,6 +10,7 @@
 #include <array>
 
 #include "browser/boxtree.h"
+#include "browser/editcommands.h"
 #include "browser/mainwindow.h"
 #include "browser/tracklistctl.h"
 #include "ui/images.h"
@@ -32,20 +33,14 @@ constexpr TSite kDownloadSites[] = {
 };
 
 // Commands whose parts of the program arrive later.
-constexpr const char* kLaterCommands[] = {
-    "AddFiles2", "AddFolder2", "Fileinfo1", "Deletemp3file1", "Fulldelete1", "Cut1", "Paste1",
-    "Search1", "AddFiles1", "AddFolder1", "AddtoMyFavour1", "AddtoPlaylist4", "Open1", "Saveas1", "Copyfiles1",
-    "Saveinfotofile1", "Refreshfileinfo1", "Delete1", "Paste3", "AddtoMyfavour3", "AddtoPlaylist1",
-    "Viewpicture1", "Savetagtomp3file1", "Reloadtagfrommp3file1", "Delete3", "Cut2", "Paste4",
-    "Rename3", "Properties1",
-};
+constexpr const char* kLaterCommands[] = {"Search1", "Open1", "Saveas1", "Copyfiles1"};
 
 } // namespace
 
 void TtcrateFormMain::SetCommandEnabled(const QString& name, bool enabled) {
     for (const char* later : kLaterCommands)
         if (name == later) return;
-    Action(name)->setEnabled(enabled);
+    Action(name)->setEnabled(enabled && !edit_->HoldsOff(name));
 }
 
 QAction* TtcrateFormMain::AddAction(QMenu* menu, const QString& name, const QString& caption, const QString& shortcut,
@@ -237,8 +232,38 @@ void TtcrateFormMain::BuildMenus() {
     AddAction(music, "Properties1", "媒体文件信息", {}, Images::kFileInfo);
 
     for (const char* name : kLaterCommands) Action(name)->setEnabled(false);
+    Action("Paste1")->setEnabled(false);
 
     TBoxTreeController& tree = *boxTree_;
+    TEditCommands& commands = *edit_;
+    const std::pair<const char*, void (TEditCommands::*)()> edits[] = {
+        {"AddFiles2", &TEditCommands::AddFilesClick},
+        {"AddFiles1", &TEditCommands::AddFilesClick},
+        {"AddFolder2", &TEditCommands::ToolButton6Click},
+        {"AddFolder1", &TEditCommands::ToolButton6Click},
+        {"Deletemp3file1", &TEditCommands::ToolButton9Click},
+        {"Delete1", &TEditCommands::ToolButton9Click},
+        {"Delete3", &TEditCommands::ToolButton9Click},
+        {"Fulldelete1", &TEditCommands::ToolButton4Click},
+        {"Cut1", &TEditCommands::Cut2Click},
+        {"Cut2", &TEditCommands::Cut2Click},
+        {"Paste1", &TEditCommands::Paste3Click},
+        {"Paste3", &TEditCommands::Paste3Click},
+        {"Paste4", &TEditCommands::Paste4Click},
+        {"AddtoMyFavour1", &TEditCommands::AddtoMYFavour1Click},
+        {"AddtoMyfavour3", &TEditCommands::AddtoMyfavour3Click},
+        {"AddtoPlaylist4", &TEditCommands::Addtoplaylist4Click},
+        {"AddtoPlaylist1", &TEditCommands::Addtoplaylist1Click},
+        {"Reloadtagfrommp3file1", &TEditCommands::Reloadtagfrommp3file1Click},
+        {"Refreshfileinfo1", &TEditCommands::ReloadTagfrommp3files2Click},
+        {"Savetagtomp3file1", &TEditCommands::Savetagtomp3file1Click},
+        {"Saveinfotofile1", &TEditCommands::SaveTagtomp3files2Click},
+        {"Fileinfo1", &TEditCommands::PropertiesClick},
+        {"Properties1", &TEditCommands::PropertiesClick},
+    };
+    for (const auto& [name, handler] : edits) connect(Action(name), &QAction::triggered, &commands, handler);
+    on("Viewpicture1", &TtcrateFormMain::Viewpicture1Click);
+    on("Rename3", [this] { trackList_->Rename3Click(); });
     on("Exit2", &TtcrateFormMain::Exit1Click);
     on("Options2", &TtcrateFormMain::Options1Click);
     on("Playcontrolpanel1", &TtcrateFormMain::Playcontrolpanel1Click);

@@ -8,6 +8,7 @@
 #include <shared_mutex>
 
 #include "browser/boxtree.h"
+#include "browser/editcommands.h"
 #include "browser/infopanel.h"
 #include "browser/tracklist.h"
 #include "browser/tracklistctl.h"
@@ -161,6 +162,7 @@ void TtcrateFormMain::FormDestroy() {
     trackList_->StopBuilder();
     StoreWindowState();
     panelFile_->ForgetCurrentItem();
+    edit_->Forget();
     mpris_.reset();
     playControl_->ForgetPlayingItem();
     boxTree_->SetLibrary(nullptr);

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QLocale>
+#include <QMimeData>
 #include <algorithm>
 #include <numeric>
 #include <variant>
@@ -79,8 +80,29 @@ int TTrackListModel::rowCount(const QModelIndex& parent) const {
 int TTrackListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : captions_.size(); }
 
 Qt::ItemFlags TTrackListModel::flags(const QModelIndex& index) const {
-    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren : Qt::NoItemFlags;
+    if (!index.isValid()) return Qt::NoItemFlags;
+    const Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren | Qt::ItemIsDragEnabled;
+    return index.column() == 0 ? flags | Qt::ItemIsEditable : flags;
 }
+
+bool TTrackListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (role != Qt::EditRole || !index.isValid() || index.column() != 0) return false;
+    const QString text = value.toString();
+    if (text == data(index, Qt::EditRole).toString()) return false;
+    emit RowEdited(index.row(), text);
+    return true;
+}
+
+QStringList TTrackListModel::mimeTypes() const { return {kRowsMimeType}; }
+
+QMimeData* TTrackListModel::mimeData(const QModelIndexList&) const {
+    // The rows dragged are the list's selection; the data only names the kind.
+    auto* data = new QMimeData;
+    data->setData(kRowsMimeType, {});
+    return data;
+}
+
+Qt::DropActions TTrackListModel::supportedDragActions() const { return Qt::MoveAction; }
 
 QVariant TTrackListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount()) return {};

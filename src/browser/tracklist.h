@@ -16,6 +16,10 @@ struct TColumnDef {
 const std::vector<TColumnDef>& ColumnSet();
 const TColumnDef* ColumnDefOf(const QString& caption);
 
+// What a drag of track list rows carries: only its kind, the rows being the
+// list's selection.
+inline constexpr const char* kRowsMimeType = "application/x-tunecrate-rows";
+
 // The text a column shows for an item; empty for an unknown caption.
 QString ColumnValueText(const QString& caption, TMObj& item);
 
@@ -32,6 +36,11 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // An edited caption is told, not stored: the editing commands decide.
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    Qt::DropActions supportedDragActions() const override;
 
     void Clear();
     void Append(const TTrackRows& rows);
@@ -56,6 +65,9 @@ public:
     int PlayingRow() const { return playingRow_; }
     // The first row, from the top, that shows the item; -1 for none.
     int FindTrackListRow(const TMObj* item) const;
+
+signals:
+    void RowEdited(int row, const QString& text);
 
 private:
     QStringList captions_;

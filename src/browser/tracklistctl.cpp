@@ -3,6 +3,8 @@
 #include <QHeaderView>
 #include <algorithm>
 #include <QKeyEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QMenu>
 #include <mutex>
@@ -12,6 +14,7 @@
 
 #include "browser/boxtree.h"
 #include "browser/columndialog.h"
+#include "browser/editcommands.h"
 #include "browser/infopanel.h"
 #include "browser/mainwindow.h"
 #include "browser/tracklist.h"
@@ -40,7 +43,17 @@ TTrackListController::TTrackListController(TtcrateFormMain& window, QTreeView& l
     list_.setRootIsDecorated(false);
     list_.setUniformRowHeights(true);
     list_.setIconSize(QSize(20, 20));
-    list_.setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list_.setEditTriggers(QAbstractItemView::SelectedClicked);
+    // Rows are dragged onto the tree's nodes and onto box rows.
+    list_.setDragEnabled(true);
+    list_.setAcceptDrops(true);
+    list_.setDropIndicatorShown(false);
+    // After the editor is done with the row: the command lists the box anew.
+    connect(model_.get(), &TTrackListModel::RowEdited, this, [this](int row, const QString& text) {
+        QMetaObject::invokeMethod(
+            this, [this, edited = model_->Row(row), text] { window_.Edit().ListView1Edited(edited, text); },
+            Qt::QueuedConnection);
+    });
     list_.header()->setSectionsClickable(true);
     list_.header()->setStretchLastSection(false);
     QFont font("Arial");
@@ -143,6 +156,7 @@ void TTrackListController::UpdateCommandStates() {
     }
     for (const char* name : {"Deletemp3file1", "Fulldelete1"}) window_.SetCommandEnabled(name, remove);
     window_.SetCommandEnabled("Fileinfo1", information);
+    window_.SetCommandEnabled("Properties1", information);
     window_.SetCommandEnabled("Cut1", cut);
 }
 
@@ -263,12 +277,35 @@ std::vector<TTrackRow> TTrackListController::SelectedRows() const {
     return rows;
 }
 
+void TTrackListController::Rename3Click() {
+    const QModelIndex current = list_.currentIndex();
+    if (current.isValid()) list_.edit(current.siblingAtColumn(0));
+}
+
 void TTrackListController::SelectAll1Click() {
     list_.setFocus();
     list_.selectAll();
 }
 
 bool TTrackListController::eventFilter(QObject* watched, QEvent* event) {
+    // Rows dropped on a box row move into that box; elsewhere in the list
+    // they are refused.
+    if (watched == list_.viewport() && (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove ||
+                                        event->type() == QEvent::Drop)) {
+        auto* drop = static_cast<QDropEvent*>(event);
+        const QModelIndex row = list_.indexAt(drop->position().toPoint());
+        const bool onBox = drop->mimeData()->hasFormat(kRowsMimeType) && drop->source() == &list_ && row.isValid() &&
+                           model_->Row(row.row()).box != nullptr;
+        if (!onBox) {
+            drop->ignore();
+        } else if (event->type() == QEvent::Drop) {
+            drop->acceptProposedAction();
+            window_.Edit().ListView1DragDrop(row.row());
+        } else {
+            drop->acceptProposedAction();
+        }
+        return true;
+    }
     // The right button leaves the selection to the context menu, which adds
     // the row; the view's own handling would make the row the only one.
     if (watched == list_.viewport() && (event->type() == QEvent::MouseButtonPress ||
@@ -322,6 +359,7 @@ void TTrackListController::PreparePopupMenuMusic() {
     const int first = FirstSelectedRow();
     const TBOX* box = first >= 0 ? model_->Row(first).box : nullptr;
     for (const char* name : {"Sorter3", "N15", "Paste4"}) window_.Action(name)->setVisible(box != nullptr);
+    window_.SetCommandEnabled("Paste4", !window_.Edit().CutItems().empty());
     for (const char* name : {"Viewpicture1", "Viewlyrics1", "N16", "Cut2", "Properties1"})
         window_.Action(name)->setVisible(box == nullptr);
     if (box != nullptr) {

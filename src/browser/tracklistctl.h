@@ -65,6 +65,8 @@ public:
     // item row plays the selection.
     void ListView1DblClick();
     void SelectAll1Click();
+    // Edits the caption of the current row.
+    void Rename3Click();
     // The row sorters: a sort key for the box of the first selected row.
     void SortRowBox(const std::string& key);
     // Shows or hides the context menu's items for the selected node and the

@@ -83,6 +83,10 @@ void TFormLyrics::SetLyricsText(const QString& text) {
 }
 
 void TFormLyrics::FormShow() {
+    // A style sheet of the widget's own, because a skin's style sheet
+    // overrides a palette; set first, since applying it resolves the font anew.
+    const QColor color = ColorFromBGR(settings_.ReadInteger("lyrics.color", kDefaultLyricsColor));
+    richEdit_->setStyleSheet(QStringLiteral("QTextEdit { color: %1; }").arg(color.name()));
     QFont font = richEdit_->font();
     const QString family = QString::fromStdString(settings_.ReadString("lyrics.font"));
     if (!family.isEmpty()) font.setFamily(family);
@@ -90,9 +94,6 @@ void TFormLyrics::FormShow() {
     // A font has no size of zero or below; such a setting reads as the default.
     font.setPointSize(size > 0 ? size : 9);
     richEdit_->setFont(font);
-    // A style sheet of the widget's own, because a skin's style sheet overrides a palette.
-    const QColor color = ColorFromBGR(settings_.ReadInteger("lyrics.color", kDefaultLyricsColor));
-    richEdit_->setStyleSheet(QStringLiteral("QTextEdit { color: %1; }").arg(color.name()));
 }
 
 void TFormLyrics::showEvent(QShowEvent* event) {

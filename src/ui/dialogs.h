@@ -15,7 +15,7 @@ public:
     virtual void Error(QWidget* parent, const QString& text) = 0;
     // A warning box with Yes and No; true for Yes.
     virtual bool Confirm(QWidget* parent, const QString& text) = 0;
-    // Empty when cancelled.
+    // Empty when cancelled. Filters are written "description|pattern|...".
     virtual QStringList OpenFiles(QWidget* parent, const QString& title, const QString& filter) = 0;
     virtual QString SaveFile(QWidget* parent, const QString& title, const QString& filter) = 0;
     virtual QString Folder(QWidget* parent, const QString& title) = 0;

@@ -33,14 +33,23 @@ bool TQtDialogs::Confirm(QWidget* parent, const QString& text) {
     return box.exec() == QMessageBox::Yes;
 }
 
+QString QtFileFilter(const QString& filter) {
+    const QStringList parts = filter.split('|');
+    if (parts.size() < 2) return filter;
+    QStringList entries;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
+        entries << (parts[i].contains('(') ? parts[i] : parts[i] + " (" + parts[i + 1] + ")");
+    return entries.join(";;");
+}
+
 QStringList TQtDialogs::OpenFiles(QWidget* parent, const QString& title, const QString& filter) {
-    const QStringList files = QFileDialog::getOpenFileNames(parent, title, lastFolder_, filter);
+    const QStringList files = QFileDialog::getOpenFileNames(parent, title, lastFolder_, QtFileFilter(filter));
     if (!files.isEmpty()) Remember(files.first(), false);
     return files;
 }
 
 QString TQtDialogs::SaveFile(QWidget* parent, const QString& title, const QString& filter) {
-    return Remember(QFileDialog::getSaveFileName(parent, title, lastFolder_, filter), false);
+    return Remember(QFileDialog::getSaveFileName(parent, title, lastFolder_, QtFileFilter(filter)), false);
 }
 
 QString TQtDialogs::Folder(QWidget* parent, const QString& title) {

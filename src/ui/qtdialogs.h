@@ -18,3 +18,7 @@ private:
 
     QString lastFolder_;
 };
+
+// A filter written "description|pattern|description|pattern" as Qt's file
+// dialogs take it ("description (pattern);;..."); other filters unchanged.
+QString QtFileFilter(const QString& filter);

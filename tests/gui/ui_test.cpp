@@ -194,3 +194,9 @@ TEST(SkinApplying, HintsArePaleBlueUnderEverySkin) {
     }
     qApp->setStyleSheet({});
 }
+
+TEST(QtFileFilter, PairsOfDescriptionAndPatternBecomeQtEntries) {
+    EXPECT_EQ(QtFileFilter("mp3 files(*.mp3)|*.mp3|mp2 files(*.mp2)|*.mp2"), "mp3 files(*.mp3);;mp2 files(*.mp2)");
+    EXPECT_EQ(QtFileFilter("Playlists|*.m3u"), "Playlists (*.m3u)");
+    EXPECT_EQ(QtFileFilter("Images (*.png)"), "Images (*.png)");
+}
