@@ -96,7 +96,7 @@ TBoxTreeController::TBoxTreeController(TtcrateFormMain& window, QTreeWidget& tre
     // press makes a node current before it selects it).
     connect(&tree_, &QTreeWidget::currentItemChanged, this, [this] { TreeView1Change(); });
     tree_.installEventFilter(this);
-    tree_.setAcceptDrops(true);
+    tree_.viewport()->setAcceptDrops(true);
     tree_.viewport()->installEventFilter(this);
     // An edited caption is the editing commands' to act on; whatever they
     // do, the node then shows its box's name.

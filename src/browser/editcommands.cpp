@@ -112,7 +112,9 @@ void TEditCommands::SetBusy(bool busy) {
     for (const char* name : kChangingCommands) window_.Action(name)->setEnabled(enabledBefore_[i++]);
     window_.TrackList().UpdateCommandStates();
     window_.SetCommandEnabled("Paste1", !cut_.empty());
-    for (auto& then : std::exchange(waiting_, {})) then();
+    // Once the command has finished what it does after its wait window.
+    for (auto& then : std::exchange(waiting_, {}))
+        QMetaObject::invokeMethod(this, [this, then = std::move(then)] { WhenIdle(then); }, Qt::QueuedConnection);
 }
 
 bool TEditCommands::HoldsOff(const QString& command) const {
@@ -418,7 +420,7 @@ void TEditCommands::Rename(TBOX* box, const std::string& name) {
     for (TMObj* item : items) parent->AddItem(item);
 }
 
-void TEditCommands::ListView1Edited(const TTrackRow& edited, const QString& text) {
+void TEditCommands::ListView1Edited(TTrackRow edited, const QString& text) {
     if (window_.Library() == nullptr || busy_) return;
     const std::string name = text.toStdString();
     if (edited.box != nullptr) {

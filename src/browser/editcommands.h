@@ -6,13 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "browser/trackrow.h"
+
 class QTreeWidgetItem;
 class TBOX;
 class TFormWait;
 class TMObj;
 class TTUNECRATE;
 class TtcrateFormMain;
-struct TTrackRow;
 
 // The commands that change the library: adding files and folders, deleting,
 // cut and paste, dropping rows on the tree and on box rows, renaming boxes
@@ -43,7 +44,7 @@ public:
     void ListView1DragDrop(int row);
     // Captions edited in the tree (of a box's node) and in the list (of a row).
     void TreeView1Edited(TBOX* box, const QString& text);
-    void ListView1Edited(const TTrackRow& edited, const QString& text);
+    void ListView1Edited(TTrackRow edited, const QString& text);
     void AddtoMYFavour1Click();
     void AddtoMyfavour3Click();
     void Addtoplaylist4Click();

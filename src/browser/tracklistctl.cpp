@@ -46,7 +46,7 @@ TTrackListController::TTrackListController(TtcrateFormMain& window, QTreeView& l
     list_.setEditTriggers(QAbstractItemView::SelectedClicked);
     // Rows are dragged onto the tree's nodes and onto box rows.
     list_.setDragEnabled(true);
-    list_.setAcceptDrops(true);
+    list_.viewport()->setAcceptDrops(true);
     list_.setDropIndicatorShown(false);
     // After the editor is done with the row: the command lists the box anew.
     connect(model_.get(), &TTrackListModel::RowEdited, this, [this](int row, const QString& text) {
@@ -294,8 +294,8 @@ bool TTrackListController::eventFilter(QObject* watched, QEvent* event) {
                                         event->type() == QEvent::Drop)) {
         auto* drop = static_cast<QDropEvent*>(event);
         const QModelIndex row = list_.indexAt(drop->position().toPoint());
-        const bool onBox = drop->mimeData()->hasFormat(kRowsMimeType) && drop->source() == &list_ && row.isValid() &&
-                           model_->Row(row.row()).box != nullptr;
+        const bool onBox =
+            drop->mimeData()->hasFormat(kRowsMimeType) && row.isValid() && model_->Row(row.row()).box != nullptr;
         if (!onBox) {
             drop->ignore();
         } else if (event->type() == QEvent::Drop) {
