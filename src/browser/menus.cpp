@@ -242,8 +242,6 @@ void TtcrateFormMain::BuildMenus() {
         {"AddFolder2", &TEditCommands::ToolButton6Click},
         {"AddFolder1", &TEditCommands::ToolButton6Click},
         {"Deletemp3file1", &TEditCommands::ToolButton9Click},
-        {"Delete1", &TEditCommands::ToolButton9Click},
-        {"Delete3", &TEditCommands::ToolButton9Click},
         {"Fulldelete1", &TEditCommands::ToolButton4Click},
         {"Cut1", &TEditCommands::Cut2Click},
         {"Cut2", &TEditCommands::Cut2Click},
@@ -262,6 +260,15 @@ void TtcrateFormMain::BuildMenus() {
         {"Properties1", &TEditCommands::PropertiesClick},
     };
     for (const auto& [name, handler] : edits) connect(Action(name), &QAction::triggered, &commands, handler);
+    // The tree's and the list's own delete items act on what their menu was opened on.
+    on("Delete1", [this] {
+        tree_->setFocus();
+        edit_->ToolButton9Click();
+    });
+    on("Delete3", [this] {
+        listView_->setFocus();
+        edit_->ToolButton9Click();
+    });
     on("Viewpicture1", &TtcrateFormMain::Viewpicture1Click);
     on("Rename3", [this] { trackList_->Rename3Click(); });
     on("Exit2", &TtcrateFormMain::Exit1Click);
