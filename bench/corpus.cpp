@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <map>
 #include <stdexcept>
 #include <string_view>
+#include <unistd.h>
 
 #include "core/paths.h"
 #include "mp3builder.h"
@@ -157,4 +159,11 @@ TCorpus GenerateCorpus(const std::string& root, int count) {
         }
     }
     return corpus;
+}
+
+void FlushToDisk(const std::string& folder) {
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    syncfs(fd);
+    close(fd);
 }

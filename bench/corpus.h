@@ -31,3 +31,7 @@ struct TCorpus {
 // ID3v1 tag at its end, and some names are Chinese in UTF-16. A count always
 // gives the same files. Throws std::runtime_error when a file cannot be written.
 TCorpus GenerateCorpus(const std::string& root, int count);
+
+// Writes back what the file system holds of the folder's files, so that the
+// pages still to be written do not compete with timed reads.
+void FlushToDisk(const std::string& folder);

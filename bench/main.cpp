@@ -7,35 +7,39 @@
 #include <unistd.h>
 #include <vector>
 
+#include "edit_bench.h"
 #include "library_bench.h"
 #include "scan_bench.h"
 #include "view_bench.h"
 
 namespace {
 
-// Runs the view benchmark's own program, found beside this one, in place of this process.
-int RunViewBench(const std::vector<std::string>& args, std::ostream&, std::ostream& err) {
+// Runs a benchmark's own program, found beside this one, in place of this process.
+int RunCompanion(const char* command, const char* program, const std::vector<std::string>& args, std::ostream& err) {
     std::error_code error;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-    const std::string program = (self.parent_path() / kViewBenchProgram).string();
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    const std::string path = (self.parent_path() / program).string();
+    std::vector<char*> argv{const_cast<char*>(path.c_str())};
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
-    execv(program.c_str(), argv.data());
-    err << "tcrate-bench view: cannot run " << program << " (" << std::strerror(errno)
+    execv(path.c_str(), argv.data());
+    err << "tcrate-bench " << command << ": cannot run " << path << " (" << std::strerror(errno)
         << "); it is built with the program (TCRATE_BUILD_GUI)\n";
     return 2;
 }
 
 struct TCommand {
     const char* name;
+    // Runs here; or, without it, the program of that name beside this one does.
     int (*run)(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+    const char* program;
 };
 
 constexpr TCommand kCommands[] = {
-    {"scan", RunScanBench},
-    {"library", RunLibraryBench},
-    {"view", RunViewBench},
+    {"scan", RunScanBench, nullptr},
+    {"library", RunLibraryBench, nullptr},
+    {"view", nullptr, kViewBenchProgram},
+    {"edit", nullptr, kEditBenchProgram},
 };
 
 constexpr const char* kUsage =
@@ -45,6 +49,8 @@ constexpr const char* kUsage =
     "  scan [--files N] [--json]     read the tags of a generated corpus of MP3 files\n"
     "  library [--items N] [--json]  load, classify, save and search a library of N items\n"
     "  view [--items N] [--json]     list boxes of N items for the track list (offscreen)\n"
+    "  edit [--files N] [--json]     add a folder of N MP3 files, delete, paste and add to the\n"
+    "                                favourites in the main window (offscreen)\n"
     "\n"
     "Run 'tcrate-bench COMMAND --help' for a command's details.\n";
 
@@ -64,9 +70,11 @@ int main(int argc, char** argv) {
     }
     for (const TCommand& c : kCommands) {
         if (command != c.name) continue;
+        const std::vector<std::string> rest(args.begin() + 1, args.end());
+        if (c.run == nullptr) return RunCompanion(c.name, c.program, rest, std::cerr);
         // Caught here so that the temporary folders are removed on the way out.
         try {
-            return c.run(std::vector<std::string>(args.begin() + 1, args.end()), std::cout, std::cerr);
+            return c.run(rest, std::cout, std::cerr);
         } catch (const std::exception& e) {
             std::cerr << "tcrate-bench " << command << ": " << e.what() << '\n';
             return 1;

@@ -226,14 +226,6 @@ void PrintJson(std::ostream& out, const TCorpus& corpus, const TPassTiming& floo
     out << line;
 }
 
-// Pages still to be written back would compete with the timed reads.
-void FlushToDisk(const std::string& folder) {
-    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    syncfs(fd);
-    close(fd);
-}
-
 } // namespace
 
 int RunScanBench(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {

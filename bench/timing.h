@@ -24,3 +24,7 @@ TPassTiming BestOf(int runs, Pass&& pass) {
     }
     return timing;
 }
+
+inline double MillisecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}

@@ -1,18 +1,17 @@
 #include "view_bench.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QTreeView>
 #include <QTreeWidget>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <exception>
-#include <iostream>
 #include <limits>
 #include <memory>
+#include <ostream>
 #include <shared_mutex>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -23,15 +22,14 @@
 #include "browser/tracklistctl.h"
 #include "browser/viewbuilder.h"
 #include "core/box.h"
-#include "core/database.h"
 #include "core/fileio.h"
 #include "core/library.h"
 #include "core/tempfolder.h"
 #include "media/mediaenv.h"
 #include "media/mp3tag.h"
+#include "offscreen.h"
 #include "options.h"
 #include "timing.h"
-#include "ui/dialogs.h"
 
 namespace {
 
@@ -99,15 +97,6 @@ private:
     QTreeView view_;
 };
 
-template <typename Done>
-void ServeUntil(Done&& done) {
-    while (!done()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-}
-
-double Milliseconds(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-}
-
 // From the request to the last row and the end on the window's thread.
 TPassTiming TimeBuild(TCreateViewThread& builder, TRowSink& sink, TBOX& box, qsizetype rows) {
     return BestOf(kRuns, [&] {
@@ -134,38 +123,10 @@ double TimeSwitch(TCreateViewThread& builder, TRowSink& sink, TBOX& large, TBOX&
         builder.RequestBuild(&other);
         const quint64 next = builder.CurrentBuild();
         ServeUntil([&] { return sink.started == next; });
-        best = std::min(best, Milliseconds(start));
+        best = std::min(best, MillisecondsSince(start));
         ServeUntil([&] { return sink.finished == next; });
     }
     return best;
-}
-
-// The window asks nothing of the user here.
-class TNoDialogs final : public TDialogs {
-public:
-    void Error(QWidget*, const QString&) override {}
-    bool Confirm(QWidget*, const QString&) override { return false; }
-    QStringList OpenFiles(QWidget*, const QString&, const QString&) override { return {}; }
-    QString SaveFile(QWidget*, const QString&, const QString&) override { return {}; }
-    QString Folder(QWidget*, const QString&) override { return {}; }
-};
-
-// A library of one item per artist: its all-items box has that many children.
-std::string ArtistsDatabase(int artists) {
-    TDatabaseWriter out;
-    out.Integer(107);
-    out.String("");
-    out.String("");
-    out.Integer(artists);
-    for (int i = 0; i < artists; ++i) {
-        out.String(".mp3");
-        out.String("filename=/m/" + std::to_string(i) + ".mp3\r\nTPE1=Artist " + std::to_string(i) + "\r\n");
-    }
-    for (int list = 0; list < 4; ++list) out.Integer(0); // favourites, playlist, now playing, its index
-    for (const char* tree : {"root.Name=Tunecrate\r\nroot.Type=artist\r\n", "root.Name=我的最爱\r\nroot.Type=artist\r\n",
-                             "root.Name=播放列表\r\nroot.Type=year\r\n"})
-        out.String(tree);
-    return out.Bytes();
 }
 
 // Ctrl+T on the all-items root of the main window, shown: the box is sorted
@@ -173,9 +134,10 @@ std::string ArtistsDatabase(int artists) {
 // is sorted and drawn.
 double TimeRefresh(int boxes) {
     const TTemporaryFolder data("tcrate-bench-view-");
-    if (data.Path().empty() || !WriteWholeFile(data.Path() + "tune.crate", ArtistsDatabase(boxes)))
+    // One item per artist: the all-items box has that many children.
+    if (data.Path().empty() || !WriteWholeFile(data.Path() + "tune.crate", ArtistsDatabase(boxes, boxes)))
         throw std::runtime_error("cannot write a library into a temporary folder");
-    TNoDialogs dialogs;
+    TBenchDialogs dialogs;
     TtcrateFormMain window({data.Path(), data.Path(), {}, &dialogs, nullptr});
     window.show();
     QCoreApplication::processEvents();
@@ -187,7 +149,7 @@ double TimeRefresh(int boxes) {
         const auto start = std::chrono::steady_clock::now();
         window.Action("SortbyArtist1")->trigger();
         window.Tree()->viewport()->repaint();
-        best = std::min(best, Milliseconds(start));
+        best = std::min(best, MillisecondsSince(start));
         if (root->childCount() != boxes) throw std::runtime_error("the refresh lost nodes");
         // The list the command asked for, before the next run.
         ServeUntil([&] { return !window.TrackList().Building() && window.TrackList().Model().rowCount() == boxes; });
@@ -265,14 +227,4 @@ int RunViewBench(const std::vector<std::string>& args, std::ostream& out, std::o
 
 } // namespace
 
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    const QApplication app(argc, argv);
-    std::ios::sync_with_stdio(false);
-    try {
-        return RunViewBench(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
-    } catch (const std::exception& e) {
-        std::cerr << kViewBenchProgram << ": " << e.what() << '\n';
-        return 1;
-    }
-}
+int main(int argc, char** argv) { return RunOffscreen(argc, argv, kViewBenchProgram, RunViewBench); }
