@@ -28,6 +28,7 @@
 #include "core/paths.h"
 #include "core/plugins.h"
 #include "core/sysinfo.h"
+#include "media/itemwindows.h"
 #include "media/mediaenv.h"
 #include "platform/instance.h"
 #include "platform/mediacontrol/mplayer.h"

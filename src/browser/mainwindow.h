@@ -31,6 +31,7 @@ class TTrayController;
 class TTrayIcon;
 class THandOffReceiver;
 class TPlugIns;
+class TQtItemWindows;
 class TSysInfo;
 class TTUNECRATE;
 class TXaudioPlayer;
@@ -164,6 +165,7 @@ private:
 
     TMainWindowSetup setup_;
     std::unique_ptr<TSysInfo> settings_;
+    std::unique_ptr<TQtItemWindows> itemWindows_; // the tag editor and picture viewer items open
     std::unique_ptr<TMediaEnvironment> environment_;
     std::unique_ptr<TPlugIns> registry_;
     std::unique_ptr<TTUNECRATE> library_;

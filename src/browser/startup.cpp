@@ -17,6 +17,7 @@
 #include "core/library.h"
 #include "core/plugins.h"
 #include "core/sysinfo.h"
+#include "media/itemwindows.h"
 #include "media/mediaenv.h"
 #include "media/tagwriter.h"
 #include "playback/mpris.h"
@@ -32,6 +33,9 @@ void TtcrateFormMain::FormCreate() {
     creating_ = true;
     settings_ = std::make_unique<TSysInfo>(setup_.dataFolder);
     environment_ = std::make_unique<TMediaEnvironment>(setup_.dataFolder, settings_->ReadSetting(kTagsCodepageKey));
+    itemWindows_ = std::make_unique<TQtItemWindows>(Dialogs(), this,
+                                                    QString::fromStdString(setup_.resourceFolder) + "tcrate.jpg");
+    environment_->Windows = itemWindows_.get();
     registry_ = std::make_unique<TPlugIns>(*environment_);
     playControl_->PlaceVolumeKnob();
 

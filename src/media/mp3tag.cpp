@@ -1,5 +1,7 @@
 #include "media/mp3tag.h"
 
+#include <algorithm>
+
 #include "core/bytesource.h"
 #include "core/paths.h"
 #include "media/mp3const.h"
@@ -74,6 +76,14 @@ std::string TMP3Tag::GetPictureFileName() const {
     const std::string_view count = values_.GetView("APIC.num");
     if (count.empty() || count == "0") return {};
     return env_->DataFolder + values_.Get("APIC.0.filename");
+}
+
+std::vector<std::string> TMP3Tag::PictureList() const {
+    const auto count = std::min<int64_t>(NumberValue("APIC.num"), static_cast<int64_t>(values_.Count()));
+    std::vector<std::string> list;
+    for (int64_t n = 0; n < count; ++n)
+        list.push_back(env_->DataFolder + values_.Get("APIC." + std::to_string(n) + ".filename"));
+    return list;
 }
 
 int TMP3Tag::SetAndMark(std::string_view key, std::string_view text) {

@@ -34,6 +34,10 @@ public:
     int32_t GetDuration() const override;
     int64_t GetFileSize() const override { return NumberValue("TC_SIZE"); }
     std::string GetPictureFileName() const override;
+    // The full paths of the pictures, by number: "APIC.num" of them (fewer
+    // when the count passes the number of values, which cannot all be
+    // pictures). A picture's file may be missing.
+    std::vector<std::string> PictureList() const;
     int LoadFromFile(const std::string& path) override;
     // 0 written (or nothing to write), -1 not written (the file is as it
     // was), -2 damaged half way: PendingTagCopy names the complete new file.

@@ -43,3 +43,11 @@ std::string PictureFileName(const std::string& audioPath, int n, std::string_vie
     }
     return "picture/" + name;
 }
+
+std::string PictureMimeType(std::string_view type) {
+    if (type.find('/') != std::string_view::npos || type.empty()) return std::string(type);
+    if (type.front() == '.') type.remove_prefix(1);
+    std::string lower(type);
+    for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+    return lower == "jpg" || lower == "jpeg" ? "image/jpeg" : "image/" + lower;
+}

@@ -11,3 +11,9 @@
 std::string PictureFileName(const std::string& audioPath, int n, std::string_view extension);
 
 inline constexpr std::size_t kMaxFileNameBytes = 255;
+
+// The MIME type of a picture as a tag frame needs it. Items keep a MIME type
+// as read ("image/jpeg"), or, after the tag editor replaced the pictures, a
+// file extension (".jpg", ".png"); an ID3v2.2 tag names the format in three
+// letters ("JPG", "PNG"). A text holding "/" is taken as it is.
+std::string PictureMimeType(std::string_view type);

@@ -47,13 +47,6 @@ std::string_view FirstCharacters(std::string_view text, std::size_t count) {
     return text.substr(0, end);
 }
 
-std::string PictureMimeOfFormat(std::string_view format) {
-    std::string lower(UpToZero(format));
-    for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
-    if (lower == "jpg") return "image/jpeg";
-    return "image/" + lower;
-}
-
 } // namespace
 
 TTagReader::TTagReader(TMP3Tag& item, TByteSource& source) : item_(item), file_(source) {}
@@ -238,7 +231,7 @@ std::optional<TTagReader::PictureHeader> TTagReader::ParsePictureHeader(std::str
     std::size_t at;
     if (version == 2) {
         if (fixed.size() < 4) return std::nullopt;
-        header.mime = PictureMimeOfFormat(fixed.substr(1, 3));
+        header.mime = PictureMimeType(UpToZero(fixed.substr(1, 3)));
         at = 4;
     } else {
         const std::size_t mimeEnd = fixed.find('\0', 1);

@@ -24,6 +24,7 @@
 #include "media/id3frames.h"
 #include "media/mp3const.h"
 #include "media/mp3tag.h"
+#include "media/picturefile.h"
 #include "media/tagreader.h"
 #include "media/textcodec.h"
 
@@ -162,8 +163,8 @@ void AddPictures(const TMP3Tag& item, TFileSource& old, std::deque<TPicture>& pi
         int32_t type = NumberOr(values.GetView(key + ".pictype"), kDefaultPictureType);
         if (type < 0 || type > 255) type = kDefaultPictureType;
         const char encoding = EncodingOf(description);
-        const std::string body = encoding + values.Get(key + ".mimetype") + '\0' + static_cast<char>(type) +
-                                 Encode(encoding, description) + Terminator(encoding);
+        const std::string body = encoding + PictureMimeType(values.GetView(key + ".mimetype")) + '\0' +
+                                 static_cast<char>(type) + Encode(encoding, description) + Terminator(encoding);
         // The size counts the whole body, the picture data included (a tag
         // too large for any size is refused as a whole).
         const int64_t size = static_cast<int64_t>(body.size()) + picture.Size();

@@ -1,4 +1,7 @@
 #include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QTabWidget>
 #include <QMimeData>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -8,6 +11,8 @@
 #include "browser/tracklist.h"
 #include "browser/tracklistctl.h"
 #include "core/fileio.h"
+#include "media/mp3tag.h"
+#include "media/properties.h"
 #include "playfixture.h"
 
 namespace {
@@ -289,4 +294,39 @@ TEST_F(EditTest, TagsReloadAndSaveWithTheirFailuresTold) {
     window->Action("Refreshfileinfo1")->trigger();
     EXPECT_EQ(a->GetTitle(), "A");
     EXPECT_EQ(a->GetComment(), "changed");
+}
+
+TEST_F(EditTest, TheTagEditorOpensOnThePageEachCommandAsksFor) {
+    auto window = Open3();
+    OpenAndSelect(*window, Node(Root(*window, 0), "Bo"), {"C"});
+    window->ListView()->setCurrentIndex(window->TrackList().Model().index(0, 0));
+    ASSERT_NE(window->TrackList().CurrentItem(), nullptr);
+    // Each command's editor: its page, then OK or Cancel.
+    QString page;
+    const auto answer = [&](bool ok) {
+        QTimer::singleShot(0, window.get(), [&page, ok] {
+            auto* editor = qobject_cast<TFormProperties*>(QApplication::activeModalWidget());
+            ASSERT_NE(editor, nullptr);
+            page = editor->Pages()->tabText(editor->Pages()->currentIndex());
+            if (ok) {
+                editor->Field("Title")->setText("Edited");
+                editor->OkClick();
+            } else {
+                editor->CancelClick();
+            }
+        });
+    };
+    answer(false);
+    window->Action("Properties1")->trigger();
+    EXPECT_EQ(page, "Main");
+    // Without lyrics or a picture, their viewers open the editor there.
+    answer(false);
+    window->Viewlyrics1Click();
+    EXPECT_EQ(page, "Lyrics");
+    answer(true);
+    window->Viewpicture1Click();
+    EXPECT_EQ(page, "Pictures");
+    TMObj* c = ItemTitled(*window, "Edited");
+    ASSERT_NE(c, nullptr);
+    EXPECT_TRUE(static_cast<TMP3Tag*>(c)->IsModified());
 }

@@ -82,6 +82,17 @@ TEST_F(Mp3TagTest, PictureFileNameNeedsAPictureCount) {
     EXPECT_EQ(item.GetPictureFileName(), "/data/picture/x.0.jpg");
 }
 
+TEST_F(Mp3TagTest, PictureListHasOneFullPathPerCountedPicture) {
+    item.LoadFromText("APIC.num=3\r\nAPIC.0.filename=picture/a.0.jpg\r\nAPIC.2.filename=picture/a.2.png\r\n");
+    EXPECT_EQ(item.PictureList(),
+              (std::vector<std::string>{"/data/picture/a.0.jpg", "/data/", "/data/picture/a.2.png"}));
+    // A count past the number of values is cut there.
+    for (const auto& [count, entries] : {std::pair{"", 0u}, {"0", 0u}, {"-2", 0u}, {"x", 0u}, {"2000000000", 2u}}) {
+        item.LoadFromText(std::string("APIC.num=") + count + "\r\nAPIC.0.filename=picture/a.0.jpg\r\n");
+        EXPECT_EQ(item.PictureList().size(), entries) << count;
+    }
+}
+
 TEST_F(Mp3TagTest, FrameListAndKinds) {
     item.LoadFromText("TIT2=whatever\r\n");
     std::vector<std::string> frames = {"old"};

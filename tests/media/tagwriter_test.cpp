@@ -12,6 +12,7 @@
 
 #include "core/fileio.h"
 #include "media/mp3tag.h"
+#include "media/picturefile.h"
 #include "mp3builder.h"
 #include "tempdir.h"
 
@@ -161,6 +162,37 @@ TEST_F(TagWriterTest, PictureCountTypeAndMissingFiles) {
         EXPECT_EQ(file.find("APIC", file.find("APIC") + 1), std::string::npos); // the missing one is left out
         EXPECT_EQ(item.GetValue("APIC.1.filename"), "gone.jpg");
     }
+}
+
+TEST_F(TagWriterTest, PictureTypesKeptAsFileExtensionsAreWrittenAsMimeTypes) {
+    mp3::WriteFile(data / "p.jpg", "JPEG");
+    struct Case {
+        std::string stored, written;
+    };
+    for (const Case& c : {Case{".jpg", "image/jpeg"}, Case{".JPEG", "image/jpeg"}, Case{".png", "image/png"},
+                          Case{".gif", "image/gif"}, Case{"image/png", "image/png"}, Case{"image/jpg", "image/jpg"},
+                          Case{"", ""}}) {
+        Rewrite(kAudio, {{"APIC.num", "1"}, {"APIC.0.filename", "p.jpg"}, {"APIC.0.mimetype", c.stored},
+                         {"APIC.0.pictype", "3"}});
+        EXPECT_EQ(FrameBody(Contents(path), "APIC"), "\0"s + c.written + "\0\3\0JPEG"s) << c.stored;
+    }
+}
+
+TEST_F(TagWriterTest, PicturesTheTagEditorSavedReadBackUnderTheSameNames) {
+    const std::string png = mp3::PngData(300, 1), jpeg = mp3::JpegData(400, 2);
+    const std::string pngName = PictureFileName(path, 0, ".png"), jpegName = PictureFileName(path, 1, ".jpg");
+    ASSERT_TRUE(fs::create_directories(data / "picture"));
+    mp3::WriteFile(data / pngName, png);
+    mp3::WriteFile(data / jpegName, jpeg);
+    Rewrite(kAudio, {{"APIC.num", "2"}, {"APIC.0.filename", pngName}, {"APIC.0.mimetype", ".png"},
+                     {"APIC.1.filename", jpegName}, {"APIC.1.mimetype", ".jpg"}});
+    TMP3Tag& read = Reread();
+    EXPECT_EQ(read.GetValue("APIC.0.filename"), pngName);
+    EXPECT_EQ(read.GetValue("APIC.0.mimetype"), "image/png");
+    EXPECT_EQ(read.GetValue("APIC.1.filename"), jpegName);
+    EXPECT_EQ(read.GetValue("APIC.1.mimetype"), "image/jpeg");
+    EXPECT_EQ(Contents(otherData / pngName), png);
+    EXPECT_EQ(Contents(otherData / jpegName), jpeg);
 }
 
 TEST_F(TagWriterTest, AFileWithoutTagsGainsBothAndKeepsItsAudioFirst) {
