@@ -330,3 +330,33 @@ TEST_F(EditTest, TheTagEditorOpensOnThePageEachCommandAsksFor) {
     ASSERT_NE(c, nullptr);
     EXPECT_TRUE(static_cast<TMP3Tag*>(c)->IsModified());
 }
+
+TEST_F(EditTest, BoxRowsTakePastedAndDroppedItemsTaggedForThem) {
+    auto window = OpenWith({Track("a.mp3", "Ann", "One", "A"), Track("c.mp3", "Bo", "Three", "C"),
+                            Track("d.mp3", "", "", "D")});
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QTreeWidgetItem* all = Root(*window, 0);
+    OpenAndSelect(*window, Node(all, "Bo"), {"C"});
+    window->Action("Cut1")->trigger();
+    OpenAndSelect(*window, all, {"Ann"});
+    window->Action("Paste4")->trigger();
+    TMObj* c = ItemTitled(*window, "C");
+    EXPECT_EQ(c->GetArtist(), "Ann");
+    EXPECT_TRUE(TBoxTreeController::BoxOf(Node(all, "Ann"))->Contains(c));
+    EXPECT_TRUE(window->Edit().CutItems().empty());
+
+    // The untagged item of the root's own list dropped on the row of "Bo".
+    OpenAndSelect(*window, all, {"D"});
+    TTrackListModel& model = window->TrackList().Model();
+    int bo = -1;
+    for (int i = 0; i < model.rowCount(); ++i)
+        if (model.data(model.index(i, 0), Qt::DisplayRole).toString() == "Bo") bo = i;
+    ASSERT_GE(bo, 0);
+    QTreeView* list = window->ListView();
+    Drop(list->viewport(), list->visualRect(model.index(bo, 0)).center());
+    TMObj* d = ItemTitled(*window, "D");
+    EXPECT_EQ(d->GetArtist(), "Bo");
+    EXPECT_TRUE(TBoxTreeController::BoxOf(Node(all, "Bo"))->Contains(d));
+    EXPECT_EQ(window->Library()->AllItemsBox.ItemCount(), 0);
+}
