@@ -14,9 +14,12 @@ constexpr qint64 kTurnEvery = 30; // ms
 } // namespace
 
 TFormWait::TFormWait(QWidget* owner)
-    : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
+    : QFrame(owner, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
     setObjectName("FormWait");
     setFixedSize(328, 98);
+    // Without a title bar, a raised edge of its own sets it off from the window below.
+    setFrameStyle(QFrame::Panel | QFrame::Raised);
+    setAutoFillBackground(true);
     group_ = new QGroupBox("Creating index file", this);
     name_ = new QLabel("filename", group_);
     name_->setFrameShape(QFrame::StyledPanel);

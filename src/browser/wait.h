@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QElapsedTimer>
-#include <QWidget>
+#include <QFrame>
 
 class QGroupBox;
 class QLabel;
@@ -11,7 +11,7 @@ class QProgressBar;
 // progress. Each step lets the event loop run (at most every 30 ms, so the
 // progress costs nothing measurable), so the window repaints and the main
 // window stays usable.
-class TFormWait : public QWidget {
+class TFormWait : public QFrame {
     Q_OBJECT
 public:
     explicit TFormWait(QWidget* owner = nullptr);
