@@ -137,6 +137,8 @@ private:
     void BuildMenus();
     void BuildToolBar();
     void BuildPlayMenu();
+    // The play commands [first, last) the Play menu and the tray menu share, as either menu's items.
+    void AddTwinCommands(QMenu* menu, bool tray, std::size_t first, std::size_t last);
     void BuildPlayback();
     // Ctrl+F, Ctrl+R and Ctrl+V reach the tree's menu while the tree has the
     // focus (the list's menu while another widget has it) and the main menu

@@ -5,6 +5,7 @@
 #include <QActionGroup>
 #include <QDBusConnection>
 #include <QMenu>
+#include <iterator>
 
 #include "browser/mainwindow.h"
 #include "platform/mixer.h"
@@ -15,14 +16,48 @@
 #include "playback/xaudioplayer.h"
 #include "ui/images.h"
 
+namespace {
+
+// The play commands both the Play menu and the tray menu hold, with one handler each.
+struct TTwinCommand {
+    const char* playItem;
+    const char* playCaption;
+    const char* trayItem;
+    const char* trayCaption;
+    const char* key;
+    int image;
+    void (TPlayControl::*handler)();
+};
+constexpr TTwinCommand kTwinCommands[] = {
+    {"Play4", "播放", "NPlay", "播放", "F2", Images::kPlay, &TPlayControl::ImageButtonPlayerClick},
+    {"Previous2", "上一首", "Previous1", "上一首", "F4", Images::kPrevious, &TPlayControl::ImageButton1Click},
+    {"Next2", "下一首", "Next1", "下一首", "F5", Images::kNext, &TPlayControl::ImageButton3Click},
+    {"Volume3", "加大 音量", "Volume1", "加大音量", "F8", Images::kVolumeUp, &TPlayControl::Volume1Click},
+    {"Volume4", "减小 音量", "Volume2", "减少音量", "F7", Images::kVolumeDown, &TPlayControl::Volume2Click},
+    {"PlayMyFavour1", "播放 我的最爱", "PlayMyFavour2", "播放 我的最爱", "F9", Images::kFavourites,
+     &TPlayControl::PlayMyFavour1Click},
+    {"PlayPlaylist1", "播放 播放列表", "PlayPlaylist2", "播放 播放列表", "F10", Images::kPlaylist,
+     &TPlayControl::PlayPlaylist1Click},
+};
+// Where the separators of both menus fall: after the transport and after the volume.
+constexpr std::size_t kTransportEnd = 3;
+constexpr std::size_t kVolumeEnd = 5;
+
+} // namespace
+
+void TtcrateFormMain::AddTwinCommands(QMenu* menu, bool tray, std::size_t first, std::size_t last) {
+    for (std::size_t i = first; i < last; ++i) {
+        const TTwinCommand& c = kTwinCommands[i];
+        AddAction(menu, tray ? c.trayItem : c.playItem, QString::fromUtf8(tray ? c.trayCaption : c.playCaption), c.key,
+                  c.image);
+    }
+}
+
 void TtcrateFormMain::BuildPlayMenu() {
     QMenu* play = AddMenu(nullptr, "Play3", "播放");
-    AddAction(play, "Play4", "播放", "F2", Images::kPlay);
-    AddAction(play, "Previous2", "上一首", "F4", Images::kPrevious);
-    AddAction(play, "Next2", "下一首", "F5", Images::kNext);
+    AddTwinCommands(play, false, 0, kTransportEnd);
     AddAction(play, "N27", {});
-    AddAction(play, "Volume3", "加大 音量", "F8", Images::kVolumeUp);
-    AddAction(play, "Volume4", "减小 音量", "F7", Images::kVolumeDown);
+    AddTwinCommands(play, false, kTransportEnd, kVolumeEnd);
     AddAction(play, "N28", {});
     const std::pair<const char*, const char*> channels[] = {
         {"Stereo", "立体声"}, {"MonoLeft", "左 声道"}, {"MonoRight", "右 声道"}, {"MonoMix", "混音"}};
@@ -31,8 +66,7 @@ void TtcrateFormMain::BuildPlayMenu() {
     RadioGroup({"Stereo", "MonoLeft", "MonoRight", "MonoMix"});
     Action("Stereo")->setChecked(true);
     AddAction(play, "N29", {});
-    AddAction(play, "PlayMyFavour1", "播放 我的最爱", "F9", Images::kFavourites);
-    AddAction(play, "PlayPlaylist1", "播放 播放列表", "F10", Images::kPlaylist);
+    AddTwinCommands(play, false, kVolumeEnd, std::size(kTwinCommands));
 
     // The tray menu repeats the play commands; their keys belong to the
     // Play menu, so here they are only shown.
@@ -42,15 +76,11 @@ void TtcrateFormMain::BuildPlayMenu() {
     AddAction(tray, "OpenTunecrate1", "主界面", {}, Images::kMainWindow);
     tray->setDefaultAction(Action("OpenTunecrate1"));
     AddAction(tray, "N1", {});
-    AddAction(tray, "NPlay", "播放", "F2", Images::kPlay);
-    AddAction(tray, "Previous1", "上一首", "F4", Images::kPrevious);
-    AddAction(tray, "Next1", "下一首", "F5", Images::kNext);
+    AddTwinCommands(tray, true, 0, kTransportEnd);
     AddAction(tray, "PopupMenuPlayN2", {});
-    AddAction(tray, "Volume1", "加大音量", "F8", Images::kVolumeUp);
-    AddAction(tray, "Volume2", "减少音量", "F7", Images::kVolumeDown);
+    AddTwinCommands(tray, true, kTransportEnd, kVolumeEnd);
     AddAction(tray, "PopupMenuPlayN14", {});
-    AddAction(tray, "PlayMyFavour2", "播放 我的最爱", "F9", Images::kFavourites);
-    AddAction(tray, "PlayPlaylist2", "播放 播放列表", "F10", Images::kPlaylist);
+    AddTwinCommands(tray, true, kVolumeEnd, std::size(kTwinCommands));
     AddAction(tray, "N12", {});
     AddAction(tray, "Exit1", "退出", {}, Images::kExit);
     for (QAction* item : tray->actions()) item->setShortcutContext(Qt::WidgetShortcut);
@@ -61,18 +91,10 @@ void TtcrateFormMain::BuildPlayback() {
     TMixer& mixer = setup_.mixer != nullptr ? *setup_.mixer : *ownMixer_;
     playControl_ = new TPlayControl(*this, *player_, *playerPanel_, mixer);
     TPlayControl& control = *playControl_;
-    const std::pair<const char*, void (TPlayControl::*)()> commands[] = {
-        {"Play4", &TPlayControl::ImageButtonPlayerClick},   {"NPlay", &TPlayControl::ImageButtonPlayerClick},
-        {"Previous2", &TPlayControl::ImageButton1Click},    {"Previous1", &TPlayControl::ImageButton1Click},
-        {"Next2", &TPlayControl::ImageButton3Click},        {"Next1", &TPlayControl::ImageButton3Click},
-        {"Volume3", &TPlayControl::Volume1Click},           {"Volume1", &TPlayControl::Volume1Click},
-        {"Volume4", &TPlayControl::Volume2Click},           {"Volume2", &TPlayControl::Volume2Click},
-        {"PlayMyFavour1", &TPlayControl::PlayMyFavour1Click}, {"PlayMyFavour2", &TPlayControl::PlayMyFavour1Click},
-        {"PlayPlaylist1", &TPlayControl::PlayPlaylist1Click}, {"PlayPlaylist2", &TPlayControl::PlayPlaylist1Click},
-        {"Play1", &TPlayControl::Play1Click},               {"Play2", &TPlayControl::Plsy1Click},
-    };
-    for (const auto& [name, handler] : commands)
-        connect(Action(name), &QAction::triggered, &control, handler);
+    for (const TTwinCommand& c : kTwinCommands)
+        for (const char* name : {c.playItem, c.trayItem}) connect(Action(name), &QAction::triggered, &control, c.handler);
+    connect(Action("Play1"), &QAction::triggered, &control, &TPlayControl::Play1Click);
+    connect(Action("Play2"), &QAction::triggered, &control, &TPlayControl::Plsy1Click);
     for (const char* name : {"Stereo", "MonoLeft", "MonoRight", "MonoMix"}) {
         QAction* item = Action(name);
         connect(item, &QAction::triggered, &control, [&control, item] { control.StereoClick(item); });
