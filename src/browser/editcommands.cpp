@@ -394,13 +394,9 @@ void TEditCommands::TreeView1Edited(TBOX* box, const QString& text) {
     if (parent != nullptr) {
         std::vector<TMObj*> items;
         box->CollectItems(items);
-        const TSetter setter = SetterFor(TBoxTreeController::BoxOf(parent)->GetSortKey(), false);
         // Children of a key that names no tag keep their name while they hold items.
-        if (setter == nullptr && !items.empty()) return;
-        Change([&] {
-            for (TMObj* item : items) Apply(setter, item, name);
-            Rename(box, name);
-        });
+        if (SetterFor(TBoxTreeController::BoxOf(parent)->GetSortKey(), false) == nullptr && !items.empty()) return;
+        Change([&] { Rename(box, name, items); });
         window_.BoxTree().RefreshNode(parent);
     } else {
         Change([&] { box->SetName(name); });
@@ -410,12 +406,12 @@ void TEditCommands::TreeView1Edited(TBOX* box, const QString& text) {
     window_.TrackList().StartViewBuild();
 }
 
-void TEditCommands::Rename(TBOX* box, const std::string& name) {
+void TEditCommands::Rename(TBOX* box, const std::string& name, const std::vector<TMObj*>& items) {
+    TBOX* parent = box->Parent();
+    const TSetter setter = SetterFor(parent->GetSortKey(), false);
+    for (TMObj* item : items) Apply(setter, item, name);
     if (box->SetName(name)) return;
     // A sibling has the name already: the items, re-tagged, join it.
-    TBOX* parent = box->Parent();
-    std::vector<TMObj*> items;
-    box->CollectItems(items);
     std::unique_ptr<TBOX> gone = parent->RemoveChild(box);
     for (TMObj* item : items) parent->AddItem(item);
 }
@@ -426,12 +422,10 @@ void TEditCommands::ListView1Edited(TTrackRow edited, const QString& text) {
     if (edited.box != nullptr) {
         // The box may have gone meanwhile.
         if (!IsLiveBox(edited.box) || edited.box->Parent() == nullptr) return;
-        const TSetter setter = SetterFor(edited.box->Parent()->GetSortKey(), false);
         Change([&] {
             std::vector<TMObj*> items;
             edited.box->CollectItems(items);
-            for (TMObj* item : items) Apply(setter, item, name);
-            Rename(edited.box, name);
+            Rename(edited.box, name, items);
         });
         window_.BoxTree().RefreshNode(window_.BoxTree().SelectedNode());
         window_.BoxTree().SortTree();

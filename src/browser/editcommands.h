@@ -82,9 +82,10 @@ private:
     // Removes a child box with all it holds (from the library's item list
     // too when `fromLibrary`), its node and its rows; deletes the files when asked.
     void RemoveBox(TBOX* box, bool fromLibrary, bool deleteFiles, QStringList* notDeleted);
-    // Renames a box; when a sibling has the name already, the items (tagged
-    // for it) join the sibling and the box goes.
-    void Rename(TBOX* box, const std::string& name);
+    // Re-tags a child box's items (all it holds) for a new name by its
+    // parent's key and renames it; when a sibling has the name already, the
+    // items join the sibling and the box goes.
+    void Rename(TBOX* box, const std::string& name, const std::vector<TMObj*>& items);
     static void AddToBox(TBOX& target, const std::vector<TMObj*>& items);
     // The favourites or the playlist take the selected box's items, the
     // selected rows' items, or the given ones, each once.
