@@ -1,7 +1,6 @@
 #include "edit_bench.h"
 
 #include <QItemSelectionModel>
-#include <QTimer>
 #include <QTreeView>
 #include <QTreeWidget>
 #include <algorithm>
@@ -28,8 +27,6 @@
 #include "corpus.h"
 #include "offscreen.h"
 #include "options.h"
-#include "platform/mixer.h"
-#include "playback/tray.h"
 #include "timing.h"
 #include "tools/inspect.h"
 
@@ -60,65 +57,6 @@ constexpr const char* kUsage =
     "  --files N  number of files, 1 to 1000000 (default 10000)\n"
     "  --json     print one JSON object: files, add_folder_ms, inspect_read_ms,\n"
     "             delete_box_ms, paste_10000_ms, favourites_ms\n";
-
-// A sound card without volume controls.
-class TNoMixer final : public TMixer {
-public:
-    TMixerResult GetMasterVolume(int, uint32_t&) override { return TMixerResult::NoMixer; }
-    TMixerResult SetMasterVolume(int, uint16_t) override { return TMixerResult::NoMixer; }
-};
-
-// A desktop without a notification area.
-class TNoTrayIcon final : public TTrayIcon {
-public:
-    bool Add() override { return false; }
-    void Remove() override {}
-    void SetTip(const QString&) override {}
-    void SetMenu(QMenu*) override {}
-};
-
-// What the main window meets instead of a user and a desktop.
-struct TBenchDesktop {
-    TBenchDialogs dialogs;
-    TNoMixer mixer;
-    TNoTrayIcon tray;
-};
-
-// The list shows the box: its build has ended and the rows are the box's.
-bool Lists(const TtcrateFormMain& window, const TBOX& box) {
-    const TTrackListModel& model = window.TrackList().Model();
-    if (window.TrackList().Building() || model.rowCount() != box.ChildCount() + box.ItemCount()) return false;
-    if (model.rowCount() == 0) return true;
-    const TTrackRow& first = model.Row(0);
-    return first.box != nullptr ? first.box->Parent() == &box : box.Contains(first.item);
-}
-
-// The main window over the library in dataFolder, shown and active, once
-// it has listed the box its start-up opens (a timer opens it).
-std::unique_ptr<TtcrateFormMain> OpenWindow(const std::string& dataFolder, TBenchDesktop& desktop) {
-    TMainWindowSetup setup{dataFolder, ResourceFolder(), {}, &desktop.dialogs, nullptr};
-    setup.output = "null";
-    setup.mixer = &desktop.mixer;
-    setup.trayIcon = &desktop.tray;
-    auto window = std::make_unique<TtcrateFormMain>(std::move(setup));
-    window->show();
-    window->activateWindow();
-    bool started = false;
-    QTimer::singleShot(200, window.get(), [&] { started = true; });
-    ServeUntil([&] {
-        return started && window->isActiveWindow() &&
-               Lists(*window, *TBoxTreeController::BoxOf(window->BoxTree().SelectedNode()));
-    });
-    return window;
-}
-
-// Opens a node as a click does, until the list shows its box.
-void OpenNode(TtcrateFormMain& window, QTreeWidgetItem* node) {
-    if (node == nullptr) throw std::runtime_error("a box of the library has no node");
-    window.Tree()->setCurrentItem(node);
-    window.BoxTree().TreeView1Click();
-    ServeUntil([&] { return Lists(window, *TBoxTreeController::BoxOf(node)); });
-}
 
 std::string MakeFolder(const TBenchFolder& folder, const std::string& name) {
     const std::string path = folder.Path() + name + "/";

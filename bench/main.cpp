@@ -10,6 +10,7 @@
 #include "edit_bench.h"
 #include "library_bench.h"
 #include "scan_bench.h"
+#include "search_bench.h"
 #include "view_bench.h"
 
 namespace {
@@ -40,6 +41,7 @@ constexpr TCommand kCommands[] = {
     {"library", RunLibraryBench, nullptr},
     {"view", nullptr, kViewBenchProgram},
     {"edit", nullptr, kEditBenchProgram},
+    {"search", nullptr, kSearchBenchProgram},
 };
 
 constexpr const char* kUsage =
@@ -51,6 +53,8 @@ constexpr const char* kUsage =
     "  view [--items N] [--json]     list boxes of N items for the track list (offscreen)\n"
     "  edit [--files N] [--json]     add a folder of N MP3 files, delete, paste and add to the\n"
     "                                favourites in the main window (offscreen)\n"
+    "  search [--items N] [--json]   search N items and save and load them as playlists in the\n"
+    "                                main window (offscreen)\n"
     "\n"
     "Run 'tcrate-bench COMMAND --help' for a command's details.\n";
 

@@ -4,7 +4,18 @@
 #include <exception>
 #include <iostream>
 
+#include <QTimer>
+#include <QTreeWidget>
+#include <stdexcept>
+
+#include "browser/boxtree.h"
+#include "browser/mainwindow.h"
+#include "browser/tracklist.h"
+#include "browser/tracklistctl.h"
+#include "core/box.h"
 #include "core/database.h"
+#include "core/library.h"
+#include "core/paths.h"
 
 int RunOffscreen(int argc, char** argv, const char* program, TBenchCommand run) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -33,4 +44,40 @@ std::string ArtistsDatabase(int items, int artists) {
                              "root.Name=播放列表\r\nroot.Type=year\r\n"})
         out.String(tree);
     return out.Bytes();
+}
+
+// The list shows the box: its build has ended and the rows are the box's.
+bool Lists(const TtcrateFormMain& window, const TBOX& box) {
+    const TTrackListModel& model = window.TrackList().Model();
+    if (window.TrackList().Building() || model.rowCount() != box.ChildCount() + box.ItemCount()) return false;
+    if (model.rowCount() == 0) return true;
+    const TTrackRow& first = model.Row(0);
+    return first.box != nullptr ? first.box->Parent() == &box : box.Contains(first.item);
+}
+
+// The main window over the library in dataFolder, shown and active, once
+// it has listed the box its start-up opens (a timer opens it).
+std::unique_ptr<TtcrateFormMain> OpenWindow(const std::string& dataFolder, TBenchDesktop& desktop) {
+    TMainWindowSetup setup{dataFolder, ResourceFolder(), {}, &desktop.dialogs, nullptr};
+    setup.output = "null";
+    setup.mixer = &desktop.mixer;
+    setup.trayIcon = &desktop.tray;
+    auto window = std::make_unique<TtcrateFormMain>(std::move(setup));
+    window->show();
+    window->activateWindow();
+    bool started = false;
+    QTimer::singleShot(200, window.get(), [&] { started = true; });
+    ServeUntil([&] {
+        return started && window->isActiveWindow() &&
+               Lists(*window, *TBoxTreeController::BoxOf(window->BoxTree().SelectedNode()));
+    });
+    return window;
+}
+
+// Opens a node as a click does, until the list shows its box.
+void OpenNode(TtcrateFormMain& window, QTreeWidgetItem* node) {
+    if (node == nullptr) throw std::runtime_error("a box of the library has no node");
+    window.Tree()->setCurrentItem(node);
+    window.BoxTree().TreeView1Click();
+    ServeUntil([&] { return Lists(window, *TBoxTreeController::BoxOf(node)); });
 }

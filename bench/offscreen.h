@@ -4,10 +4,17 @@
 #include <QString>
 #include <QStringList>
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/mixer.h"
+#include "playback/tray.h"
 #include "ui/dialogs.h"
+
+class QTreeWidgetItem;
+class TBOX;
+class TtcrateFormMain;
 
 // What the benchmarks of windows share. They need Qt, which tcrate-bench does
 // without, so each is a program of its own beside tcrate-bench, which hands
@@ -25,19 +32,55 @@ void ServeUntil(Done&& done) {
     while (!done()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
-// Dialogs that answer at once: Confirm with `confirm`, Folder with `folder`,
-// the file dialogs as cancelled; errors go unseen.
+// Dialogs that answer at once: Confirm with `confirm`, the file dialogs
+// with the names set (cancelled while empty); errors are counted.
 class TBenchDialogs final : public TDialogs {
 public:
-    void Error(QWidget*, const QString&) override {}
+    void Error(QWidget*, const QString&) override { ++errors; }
     bool Confirm(QWidget*, const QString&) override { return confirm; }
-    QStringList OpenFiles(QWidget*, const QString&, const QString&) override { return {}; }
-    QString SaveFile(QWidget*, const QString&, const QString&) override { return {}; }
+    QStringList OpenFiles(QWidget*, const QString&, const QString&) override { return openFiles; }
+    QString SaveFile(QWidget*, const QString&, const QString&) override { return saveFile; }
     QString Folder(QWidget*, const QString&) override { return folder; }
 
     bool confirm = false;
     QString folder;
+    QStringList openFiles;
+    QString saveFile;
+    int errors = 0;
 };
+
+// A sound card without volume controls.
+class TNoMixer final : public TMixer {
+public:
+    TMixerResult GetMasterVolume(int, uint32_t&) override { return TMixerResult::NoMixer; }
+    TMixerResult SetMasterVolume(int, uint16_t) override { return TMixerResult::NoMixer; }
+};
+
+// A desktop without a notification area.
+class TNoTrayIcon final : public TTrayIcon {
+public:
+    bool Add() override { return false; }
+    void Remove() override {}
+    void SetTip(const QString&) override {}
+    void SetMenu(QMenu*) override {}
+};
+
+// What the main window meets instead of a user and a desktop.
+struct TBenchDesktop {
+    TBenchDialogs dialogs;
+    TNoMixer mixer;
+    TNoTrayIcon tray;
+};
+
+// The list shows the box: its build has ended and the rows are the box's.
+bool Lists(const TtcrateFormMain& window, const TBOX& box);
+
+// The main window over the library in dataFolder, shown and active, once
+// it has listed the box its start-up opens (a timer opens it).
+std::unique_ptr<TtcrateFormMain> OpenWindow(const std::string& dataFolder, TBenchDesktop& desktop);
+
+// Opens a node as a click does, until the list shows its box.
+void OpenNode(TtcrateFormMain& window, QTreeWidgetItem* node);
 
 // A library database ("tune.crate") of `items` items, item i by the artist
 // "Artist <i % artists>"; the all-items box and the favourites are sorted by

@@ -26,7 +26,7 @@ constexpr const char* kChangingCommands[] = {
     "AddFiles2", "AddFolder2", "AddFiles1", "AddFolder1", "Deletemp3file1", "Fulldelete1", "Delete1", "Delete3",
     "Cut1", "Cut2", "Paste1", "Paste3", "Paste4", "AddtoMyFavour1", "AddtoMyfavour3", "AddtoPlaylist4",
     "AddtoPlaylist1", "Reloadtagfrommp3file1", "Refreshfileinfo1", "Savetagtomp3file1", "Saveinfotofile1",
-    "Fileinfo1", "Properties1", "Rename2", "Rename3", "Sorter1", "Sorter3", "Tools1",
+    "Fileinfo1", "Properties1", "Rename2", "Rename3", "Sorter1", "Sorter3", "Tools1", "Open1", "Saveas1", "Copyfiles1",
 };
 
 constexpr int kReportedFiles = 10;
@@ -78,8 +78,11 @@ void TEditCommands::Change(const std::function<void()>& change) {
     // Rows may show boxes the change frees, and the builder must not read a
     // box while it changes.
     window_.TrackList().ForgetRows();
-    std::unique_lock lock(window_.LibraryLock());
-    change();
+    {
+        std::unique_lock lock(window_.LibraryLock());
+        change();
+    }
+    emit LibraryChanged();
 }
 
 void TEditCommands::Forget() {

@@ -66,16 +66,25 @@ public:
     // The library is about to go: nothing of it is kept.
     void Forget();
 
-private:
-    TTUNECRATE& Library() const;
-    // The selected box and the rows chosen in the list.
-    TBOX* SelectedBox() const;
-    std::vector<TTrackRow> SelectedRows() const;
     // Runs a change of boxes or items that rows show: the list is emptied
     // first and the builder stopped, and the change runs under the lock.
     void Change(const std::function<void()>& change);
     // The long commands: the wait window, the other commands held off.
     void RunWithWait(const char* message, int total, const std::function<void(TFormWait&)>& steps);
+    // The favourites or the playlist take the items, each once.
+    void AddItemsTo(TBOX& target, const std::vector<TMObj*>& items);
+    // One message box for the files a command could not write, delete or copy.
+    void ReportFailures(const QString& what, const QStringList& files);
+
+signals:
+    // A change of boxes or items ran: items may have left the library.
+    void LibraryChanged();
+
+private:
+    TTUNECRATE& Library() const;
+    // The selected box and the rows chosen in the list.
+    TBOX* SelectedBox() const;
+    std::vector<TTrackRow> SelectedRows() const;
     void SetBusy(bool busy);
     // Re-tags an item for the box at `target` and files it there, out of `source`.
     void MoveIntoBox(TMObj* item, QTreeWidgetItem* target, TBOX* source);
@@ -87,13 +96,10 @@ private:
     // items join the sibling and the box goes.
     void Rename(TBOX* box, const std::string& name, const std::vector<TMObj*>& items);
     static void AddToBox(TBOX& target, const std::vector<TMObj*>& items);
-    // The favourites or the playlist take the selected box's items, the
-    // selected rows' items, or the given ones, each once.
+    // The favourites or the playlist take the selected box's items or the
+    // selected rows' items.
     void AddBoxTo(TBOX& target);
     void AddRowsTo(TBOX& target);
-    void AddItemsTo(TBOX& target, const std::vector<TMObj*>& items);
-    // One message box for the files a command could not write or delete.
-    void ReportFailures(const QString& what, const QStringList& files);
     void Reload(const std::vector<TTrackRow>& rows);
     // Saves the tags of each element's items, one step of the wait window each.
     void SaveTags(int count, const std::function<QString(int)>& caption,

@@ -38,6 +38,8 @@
 #include "playback/playcontrol.h"
 #include "playback/playerpanel.h"
 #include "playback/tray.h"
+#include "playlists/playlistcommands.h"
+#include "search/formsearch.h"
 #include "playback/xaudioplayer.h"
 #include "ui/dialogs.h"
 #include "ui/boxtreewidget.h"
@@ -54,6 +56,7 @@ TtcrateFormMain::TtcrateFormMain(TMainWindowSetup setup, QWidget* parent)
     boxTree_ = std::make_unique<TBoxTreeController>(*this, *tree_);
     trackList_ = std::make_unique<TTrackListController>(*this, *listView_, *panelFile_, libraryLock_);
     edit_ = new TEditCommands(*this);
+    playlists_ = new TPlaylistCommands(*this);
     BuildMenus();
     BuildToolBar();
     connect(panelFile_, &TInfoPanel::LyricsActivated, this, &TtcrateFormMain::ShowLyrics);
@@ -221,6 +224,13 @@ void TtcrateFormMain::ItemEdited() {
 void TtcrateFormMain::Options1Click() {
     TFormOptions options(*settings_, this);
     if (options.exec() == QDialog::Accepted && lyrics_ != nullptr) lyrics_->FormShow();
+}
+
+void TtcrateFormMain::Search1Click() {
+    if (search_ == nullptr) search_ = new TFormSearch(*this);
+    search_->show();
+    search_->raise();
+    search_->activateWindow();
 }
 
 void TtcrateFormMain::Playcontrolpanel1Click() { playerPanel_->setVisible(Action("Playcontrolpanel1")->isChecked()); }

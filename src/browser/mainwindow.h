@@ -19,6 +19,8 @@ class QTreeWidget;
 class QWidget;
 class TBoxTreeController;
 class TEditCommands;
+class TFormSearch;
+class TPlaylistCommands;
 class TDialogs;
 class TFormLyrics;
 class TInfoPanel;
@@ -77,6 +79,9 @@ public:
     TPlayControl& PlayControl() const { return *playControl_; }
     TTrayController& Tray() const { return *tray_; }
     TEditCommands& Edit() const { return *edit_; }
+    TPlaylistCommands& Playlists() const { return *playlists_; }
+    // The search window; none before it was first opened.
+    TFormSearch* SearchWindow() const { return search_; }
     const TPlugIns& Registry() const { return *registry_; }
     TXaudioPlayer& Player() const { return *player_; }
     // The lyrics window; none before the first lyrics were shown.
@@ -96,8 +101,7 @@ public:
     void ShowLyrics(const QString& caption, const QString& text);
     // The window restored and in front.
     void Raise();
-    // Enables or disables a command by the focus and the selection; commands
-    // still to come stay disabled.
+    // Enables or disables a command by the focus and the selection.
     void SetCommandEnabled(const QString& name, bool enabled);
     // True while the window is being made; selection changes then open nothing.
     bool Creating() const { return creating_; }
@@ -122,6 +126,8 @@ public slots:
     void ItemEdited();
     void Options1Click();
     void Playcontrolpanel1Click();
+    // Opens the search window, made on first use.
+    void Search1Click();
     // A skin item: loads the skin its hint names, checks it and keeps it.
     void Clouds1Click(QAction* item);
 
@@ -174,6 +180,8 @@ private:
     std::unique_ptr<TBoxTreeController> boxTree_;
     std::unique_ptr<TTrackListController> trackList_;
     TEditCommands* edit_ = nullptr;
+    TPlaylistCommands* playlists_ = nullptr;
+    TFormSearch* search_ = nullptr;
     std::shared_mutex libraryLock_;
     std::map<QString, QAction*> actions_;
     std::map<QString, QMenu*> menus_;

@@ -1,5 +1,4 @@
-// The main window's menus, tool bar and the tree's context menu. Commands
-// of parts of the program still to come are present and disabled.
+// The main window's menus, tool bar and the tree's context menu.
 #include <QAction>
 #include <QActionGroup>
 #include <QMenu>
@@ -13,6 +12,7 @@
 #include "browser/editcommands.h"
 #include "browser/mainwindow.h"
 #include "browser/tracklistctl.h"
+#include "playlists/playlistcommands.h"
 #include "ui/images.h"
 #include "ui/opendocument.h"
 
@@ -32,14 +32,9 @@ constexpr TSite kDownloadSites[] = {
     {"Bandcamp", "https://bandcamp.com/"},
 };
 
-// Commands whose parts of the program arrive later.
-constexpr const char* kLaterCommands[] = {"Search1", "Open1", "Saveas1", "Copyfiles1"};
-
 } // namespace
 
 void TtcrateFormMain::SetCommandEnabled(const QString& name, bool enabled) {
-    for (const char* later : kLaterCommands)
-        if (name == later) return;
     Action(name)->setEnabled(enabled && !edit_->HoldsOff(name));
 }
 
@@ -231,7 +226,6 @@ void TtcrateFormMain::BuildMenus() {
     AddAction(music, "Rename3", "重命名");
     AddAction(music, "Properties1", "媒体文件信息", {}, Images::kFileInfo);
 
-    for (const char* name : kLaterCommands) Action(name)->setEnabled(false);
     Action("Paste1")->setEnabled(false);
 
     TBoxTreeController& tree = *boxTree_;
@@ -270,6 +264,11 @@ void TtcrateFormMain::BuildMenus() {
         edit_->ToolButton9Click();
     });
     on("Viewpicture1", &TtcrateFormMain::Viewpicture1Click);
+    on("Search1", &TtcrateFormMain::Search1Click);
+    TPlaylistCommands& playlists = *playlists_;
+    connect(Action("Open1"), &QAction::triggered, &playlists, &TPlaylistCommands::Open1Click);
+    connect(Action("Saveas1"), &QAction::triggered, &playlists, &TPlaylistCommands::Save1Click);
+    connect(Action("Copyfiles1"), &QAction::triggered, &playlists, &TPlaylistCommands::Copyfiles1Click);
     on("Rename3", [this] { trackList_->Rename3Click(); });
     on("Exit2", &TtcrateFormMain::Exit1Click);
     on("Options2", &TtcrateFormMain::Options1Click);

@@ -23,6 +23,7 @@
 #include "playback/mpris.h"
 #include "playback/playcontrol.h"
 #include "playback/xaudioplayer.h"
+#include "search/formsearch.h"
 #include "ui/dialogs.h"
 #include "ui/skin.h"
 
@@ -33,8 +34,8 @@ void TtcrateFormMain::FormCreate() {
     creating_ = true;
     settings_ = std::make_unique<TSysInfo>(setup_.dataFolder);
     environment_ = std::make_unique<TMediaEnvironment>(setup_.dataFolder, settings_->ReadSetting(kTagsCodepageKey));
-    itemWindows_ = std::make_unique<TQtItemWindows>(Dialogs(), this,
-                                                    QString::fromStdString(setup_.resourceFolder) + "tcrate.jpg");
+    itemWindows_ = std::make_unique<TQtItemWindows>(
+        Dialogs(), this, QString::fromStdString(setup_.resourceFolder) + "tcrate.jpg", libraryLock_);
     environment_->Windows = itemWindows_.get();
     registry_ = std::make_unique<TPlugIns>(*environment_);
     playControl_->PlaceVolumeKnob();
@@ -167,6 +168,9 @@ void TtcrateFormMain::FormDestroy() {
     StoreWindowState();
     panelFile_->ForgetCurrentItem();
     edit_->Forget();
+    // The search worker reads the library: it ends (after its search) first.
+    delete search_;
+    search_ = nullptr;
     mpris_.reset();
     playControl_->ForgetPlayingItem();
     boxTree_->SetLibrary(nullptr);

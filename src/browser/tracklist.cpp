@@ -62,7 +62,7 @@ QString ColumnValueText(const QString& caption, TMObj& item) {
     if (caption == "表演者") return text(item.GetArtist());
     if (caption == "专集") return text(item.GetAlbum());
     if (caption == "年份") return text(item.GetYear());
-    if (caption == "乐派") return text(item.GetGenre());
+    if (caption == "乐派") return text(item.GenreOrDefault());
     if (caption == "大小") return text(SizeText(static_cast<int32_t>(item.GetFileSize())));
     if (caption == "时长") return text(DurationText(item.GetDuration()));
     if (caption == "码率") return text(BitrateText(item.GetBitrate()));
@@ -234,18 +234,32 @@ void TTrackListModel::Sort(int column) {
         return d ? x < y : x > y;
     };
     std::stable_sort(order.begin(), order.end(), less);
+    Rearrange(order, QAbstractItemModel::VerticalSortHint);
+}
 
-    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+void TTrackListModel::RemoveRows(const std::function<bool(const TTrackRow&)>& gone) {
+    std::vector<std::size_t> kept;
+    kept.reserve(rows_.size());
+    for (std::size_t i = 0; i < rows_.size(); ++i)
+        if (!gone(rows_[i])) kept.push_back(i);
+    if (kept.size() != rows_.size()) Rearrange(kept, QAbstractItemModel::NoLayoutChangeHint);
+}
+
+void TTrackListModel::Rearrange(const std::vector<std::size_t>& order, QAbstractItemModel::LayoutChangeHint hint) {
+    emit layoutAboutToBeChanged({}, hint);
     const QModelIndexList before = persistentIndexList();
-    std::vector<int> newRow(rows_.size());
+    std::vector<int> newRow(rows_.size(), -1);
     for (std::size_t i = 0; i < order.size(); ++i) newRow[order[i]] = static_cast<int>(i);
-    std::vector<TTrackRow> sorted(rows_.size());
-    for (std::size_t i = 0; i < order.size(); ++i) sorted[i] = rows_[order[i]];
-    rows_.swap(sorted);
+    std::vector<TTrackRow> arranged(order.size());
+    for (std::size_t i = 0; i < order.size(); ++i) arranged[i] = rows_[order[i]];
+    rows_.swap(arranged);
     QModelIndexList after;
     after.reserve(before.size());
-    for (const QModelIndex& old : before) after << index(newRow[static_cast<std::size_t>(old.row())], old.column());
+    for (const QModelIndex& old : before) {
+        const int row = newRow[static_cast<std::size_t>(old.row())];
+        after << (row >= 0 ? index(row, old.column()) : QModelIndex());
+    }
     changePersistentIndexList(before, after);
     playingRow_ = FindTrackListRow(playing_);
-    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    emit layoutChanged({}, hint);
 }

@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <QStringList>
+#include <functional>
 #include <vector>
 
 #include "browser/trackrow.h"
@@ -44,6 +45,8 @@ public:
 
     void Clear();
     void Append(const TTrackRows& rows);
+    // The rows for which gone holds leave the list; the others keep their order.
+    void RemoveRows(const std::function<bool(const TTrackRow&)>& gone);
     const TTrackRow& Row(int row) const { return rows_[static_cast<std::size_t>(row)]; }
 
     const QStringList& Captions() const { return captions_; }
@@ -70,6 +73,9 @@ signals:
     void RowEdited(int row, const QString& text);
 
 private:
+    // The rows at these old positions, in this order, become the list.
+    void Rearrange(const std::vector<std::size_t>& order, QAbstractItemModel::LayoutChangeHint hint);
+
     QStringList captions_;
     std::vector<bool> flags_;
     std::vector<int> headerImages_;

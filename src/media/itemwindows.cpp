@@ -9,18 +9,17 @@
 // The program's style sheet gives every window the skin's look, so the skin
 // an item window is handed needs nothing more.
 
-TQtItemWindows::TQtItemWindows(TDialogs& dialogs, QWidget* owner, QString defaultPicture)
-    : dialogs_(dialogs), owner_(owner), defaultPicture_(std::move(defaultPicture)) {}
+TQtItemWindows::TQtItemWindows(TDialogs& dialogs, QWidget* owner, QString defaultPicture,
+                               std::shared_mutex& libraryLock)
+    : dialogs_(dialogs), owner_(owner), defaultPicture_(std::move(defaultPicture)), libraryLock_(libraryLock) {}
 
 int TQtItemWindows::ShowProperties(TMObj& item, const std::string& page, const TSkin*) {
     auto* mpeg = dynamic_cast<TMP3Tag*>(&item);
     if (mpeg == nullptr) return 0;
-    TFormProperties form(dialogs_, defaultPicture_, owner_);
+    TFormProperties form(dialogs_, defaultPicture_, owner_, &libraryLock_);
     form.FillFromItem(*mpeg);
     form.SelectPage(page);
-    const int result = form.exec();
-    if (result == 1) mpeg->SetModified(true);
-    return result;
+    return form.exec();
 }
 
 int TQtItemWindows::ShowPicture(TMObj& item, const TSkin*) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <shared_mutex>
 
 #include "media/mediaenv.h"
 
@@ -11,8 +12,9 @@ class TDialogs;
 // modal over the owner. Only MPEG items have them; for others nothing opens.
 class TQtItemWindows : public TItemWindows {
 public:
-    // owner: the parent of the windows; defaultPicture: the full path of "tcrate.jpg".
-    TQtItemWindows(TDialogs& dialogs, QWidget* owner, QString defaultPicture);
+    // owner: the parent of the windows; defaultPicture: the full path of
+    // "tcrate.jpg"; libraryLock: the lock of the library the items are in.
+    TQtItemWindows(TDialogs& dialogs, QWidget* owner, QString defaultPicture, std::shared_mutex& libraryLock);
 
     // 1 after OK (the item is marked modified), 2 after cancelling or
     // closing, 0 when the item has no tag editor.
@@ -24,4 +26,5 @@ private:
     TDialogs& dialogs_;
     QWidget* owner_;
     QString defaultPicture_;
+    std::shared_mutex& libraryLock_;
 };

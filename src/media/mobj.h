@@ -36,6 +36,9 @@ public:
     virtual std::string GetYear() const = 0;
     virtual int SetYear(const std::string& text) = 0;
     virtual std::string GetGenre() = 0;
+    // The genre GetGenre gives, without storing it: readers on other threads
+    // and painting use this one.
+    virtual std::string GenreOrDefault() const = 0;
     virtual int SetGenre(const std::string& text) = 0;
     virtual std::string GetComment() const = 0;
     virtual int SetComment(const std::string& text) = 0;

@@ -21,8 +21,7 @@ public:
     std::string GetYear() const override { return values_.Get("TYER"); }
     int SetYear(const std::string& text) override { return SetAndMark("TYER", text); }
     std::string GetGenre() override;
-    // The genre GetGenre gives, without keeping it in "TCON".
-    std::string GenreOrDefault() const;
+    std::string GenreOrDefault() const override;
     int SetGenre(const std::string& text) override;
     std::string GetComment() const override { return values_.Get("COMM"); }
     int SetComment(const std::string& text) override { return SetAndMark("COMM", text); }

@@ -140,8 +140,9 @@ void TJHImage::leaveEvent(QEvent* event) {
     QFrame::leaveEvent(event);
 }
 
-TFormProperties::TFormProperties(TDialogs& dialogs, const QString& defaultPicture, QWidget* owner)
-    : QDialog(owner), dialogs_(dialogs), defaultPicture_(defaultPicture) {
+TFormProperties::TFormProperties(TDialogs& dialogs, const QString& defaultPicture, QWidget* owner,
+                                 std::shared_mutex* libraryLock)
+    : QDialog(owner), dialogs_(dialogs), libraryLock_(libraryLock), defaultPicture_(defaultPicture) {
     setObjectName("FormProperties");
     setWindowTitle("媒体文件信息");
 
@@ -402,19 +403,26 @@ void TFormProperties::DeleteClick() {
 void TFormProperties::OkClick() {
     TMP3Tag& item = *item_;
     const auto text = [this](std::string_view key) { return fields_.find(key)->second->text().toStdString(); };
-    item.SetTitle(text("TIT2"));
-    item.SetArtist(text("TPE1"));
-    item.SetAlbum(text("TALB"));
-    item.SetYear(text("TYER"));
-    item.SetGenre(genre_->currentText().toStdString());
-    for (std::string_view key : kStoredKeys) item.SetValue(std::string(key), text(key));
-    item.SetValue("USLT", LyricsValue());
-    if (picturesChanged_) SavePictures();
-    item.SetModified(true);
+    QStringList unsaved;
+    {
+        std::unique_lock<std::shared_mutex> storing;
+        if (libraryLock_ != nullptr) storing = std::unique_lock(*libraryLock_);
+        item.SetTitle(text("TIT2"));
+        item.SetArtist(text("TPE1"));
+        item.SetAlbum(text("TALB"));
+        item.SetYear(text("TYER"));
+        item.SetGenre(genre_->currentText().toStdString());
+        for (std::string_view key : kStoredKeys) item.SetValue(std::string(key), text(key));
+        item.SetValue("USLT", LyricsValue());
+        if (picturesChanged_) unsaved = SavePictures();
+        item.SetModified(true);
+    }
+    for (const QString& path : unsaved) dialogs_.Error(this, "无法保存图片文件 " + path);
     done(1);
 }
 
-void TFormProperties::SavePictures() {
+QStringList TFormProperties::SavePictures() {
+    QStringList unsaved;
     TMP3Tag& item = *item_;
     const int count = static_cast<int>(thumbnails_.size()) - 1; // the empty slot is always last
     item.SetValue("APIC.num", std::to_string(count));
@@ -423,9 +431,10 @@ void TFormProperties::SavePictures() {
         const std::string mimeType = thumbnail.MimeType().toStdString();
         const std::string name = PictureFileName(item.GetFileName(), i, mimeType);
         const QString path = Q(item.Environment().DataFolder + name);
-        if (!thumbnail.SavePicture(path)) dialogs_.Error(this, "无法保存图片文件 " + path);
+        if (!thumbnail.SavePicture(path)) unsaved << path;
         const std::string key = "APIC." + std::to_string(i);
         item.SetValue(key + ".filename", name);
         item.SetValue(key + ".mimetype", mimeType);
     }
+    return unsaved;
 }

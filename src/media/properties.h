@@ -7,6 +7,7 @@
 #include <QString>
 #include <array>
 #include <map>
+#include <shared_mutex>
 #include <string>
 #include <vector>
 
@@ -81,8 +82,11 @@ private:
 class TFormProperties : public QDialog {
     Q_OBJECT
 public:
-    // defaultPicture: the full path of "tcrate.jpg".
-    TFormProperties(TDialogs& dialogs, const QString& defaultPicture, QWidget* owner);
+    // defaultPicture: the full path of "tcrate.jpg"; libraryLock: taken
+    // exclusively while OK stores the values, since other threads may be
+    // reading the item.
+    TFormProperties(TDialogs& dialogs, const QString& defaultPicture, QWidget* owner,
+                    std::shared_mutex* libraryLock = nullptr);
 
     // Called once, before the window is shown.
     void FillFromItem(TMP3Tag& item);
@@ -125,9 +129,11 @@ private:
     void UpdateButtons();
     void FillLyrics(const std::string& value);
     std::string LyricsValue() const;
-    void SavePictures();
+    // The picture files that could not be written.
+    QStringList SavePictures();
 
     TDialogs& dialogs_;
+    std::shared_mutex* libraryLock_;
     QPixmap defaultPicture_;
     TMP3Tag* item_ = nullptr;
     std::map<std::string, QLineEdit*, std::less<>> fields_; // by the key each shows

@@ -21,6 +21,7 @@ public:
     std::string GetYear() const override { return "WMA"; }
     int SetYear(const std::string&) override { return 0; }
     std::string GetGenre() override { return "WMA"; }
+    std::string GenreOrDefault() const override { return "WMA"; }
     int SetGenre(const std::string&) override { return 0; }
     std::string GetComment() const override { return {}; }
     int SetComment(const std::string&) override { return 0; }

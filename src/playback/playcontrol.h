@@ -38,6 +38,8 @@ public:
     void Plsy1Click();
     void PlayMyFavour1Click();
     void PlayPlaylist1Click();
+    // Replaces the queue with items and plays its first entry.
+    void PlayItems(const std::vector<TMObj*>& items);
     // A channel item: its hint tells the channels (0 stereo, 1 left, 2 right, 3 mixed).
     void StereoClick(QAction* item);
     void Volume1Click();
@@ -84,8 +86,6 @@ private:
     // The entry cannot be played: say so and go on, unless every entry
     // failed in a row.
     void SkipUnplayable();
-    // Replaces the queue with items and plays its first entry.
-    void PlayItems(const std::vector<TMObj*>& items);
     void PlayBox(TBOX* box);
     // Every change of the queue: under the library's lock, and the
     // now-playing view lists the queue anew.

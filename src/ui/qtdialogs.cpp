@@ -49,7 +49,16 @@ QStringList TQtDialogs::OpenFiles(QWidget* parent, const QString& title, const Q
 }
 
 QString TQtDialogs::SaveFile(QWidget* parent, const QString& title, const QString& filter) {
-    return Remember(QFileDialog::getSaveFileName(parent, title, lastFolder_, QtFileFilter(filter)), false);
+    QFileDialog dialog(parent, title, lastFolder_, QtFileFilter(filter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // A name typed without an ending takes the ending of the filter chosen.
+    const auto useEndingOf = [&dialog](const QString& nameFilter) {
+        dialog.setDefaultSuffix(QRegularExpression(R"(\*\.(\w+))").match(nameFilter).captured(1));
+    };
+    useEndingOf(dialog.selectedNameFilter());
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, useEndingOf);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return Remember(dialog.selectedFiles().first(), false);
 }
 
 QString TQtDialogs::Folder(QWidget* parent, const QString& title) {

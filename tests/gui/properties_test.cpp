@@ -563,7 +563,8 @@ TEST(PropertiesThumbnailTest, WithMouseEventPointingFocusesAndLeavingUnfocuses) 
 TEST(ItemWindowsTest, AWmaItemHasNoWindows) {
     TScriptedDialogs dialogs;
     TMediaEnvironment env{"/data/", "GB18030"};
-    TQtItemWindows windows(dialogs, nullptr, kDefaultPicture);
+    std::shared_mutex lock;
+    TQtItemWindows windows(dialogs, nullptr, kDefaultPicture, lock);
     TWMAObj item(env);
     item.LoadFromFile("/m/a.wma");
     EXPECT_EQ(windows.ShowProperties(item, "MAIN", nullptr), 0);

@@ -16,13 +16,15 @@ bool TScriptedDialogs::Confirm(QWidget*, const QString& text) {
     return Next(confirmAnswers);
 }
 
-QStringList TScriptedDialogs::OpenFiles(QWidget*, const QString& title, const QString&) {
+QStringList TScriptedDialogs::OpenFiles(QWidget*, const QString& title, const QString& filter) {
     requests.append({Kind::OpenFiles, title});
+    filters.append(filter);
     return Next(openFilesAnswers);
 }
 
-QString TScriptedDialogs::SaveFile(QWidget*, const QString& title, const QString&) {
+QString TScriptedDialogs::SaveFile(QWidget*, const QString& title, const QString& filter) {
     requests.append({Kind::SaveFile, title});
+    filters.append(filter);
     return Next(saveFileAnswers);
 }
 

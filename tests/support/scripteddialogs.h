@@ -27,6 +27,8 @@ public:
     QStringList Texts(Kind kind) const;
 
     QList<Request> requests;
+    // The filters the file dialogs were given, in order.
+    QStringList filters;
     QQueue<bool> confirmAnswers;
     QQueue<QStringList> openFilesAnswers;
     QQueue<QString> saveFileAnswers;
