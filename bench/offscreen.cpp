@@ -1,11 +1,10 @@
 #include "offscreen.h"
 
 #include <QApplication>
-#include <exception>
-#include <iostream>
-
 #include <QTimer>
 #include <QTreeWidget>
+#include <exception>
+#include <iostream>
 #include <stdexcept>
 
 #include "browser/boxtree.h"
@@ -29,7 +28,7 @@ int RunOffscreen(int argc, char** argv, const char* program, TBenchCommand run) 
     }
 }
 
-std::string ArtistsDatabase(int items, int artists) {
+std::string LibraryDatabase(int items, const std::function<std::string(int)>& record, const std::string& playlistKey) {
     TDatabaseWriter out;
     out.Integer(107);
     out.String("");
@@ -37,13 +36,19 @@ std::string ArtistsDatabase(int items, int artists) {
     out.Integer(items);
     for (int i = 0; i < items; ++i) {
         out.String(".mp3");
-        out.String("filename=/m/" + std::to_string(i) + ".mp3\r\nTPE1=Artist " + std::to_string(i % artists) + "\r\n");
+        out.String(record(i));
     }
     for (int list = 0; list < 4; ++list) out.Integer(0); // favourites, playlist, now playing, its index
-    for (const char* tree : {"root.Name=Tunecrate\r\nroot.Type=artist\r\n", "root.Name=我的最爱\r\nroot.Type=artist\r\n",
-                             "root.Name=播放列表\r\nroot.Type=year\r\n"})
-        out.String(tree);
+    out.String("root.Name=Tunecrate\r\nroot.Type=artist\r\n");
+    out.String("root.Name=我的最爱\r\nroot.Type=artist\r\n");
+    out.String("root.Name=播放列表\r\nroot.Type=" + playlistKey + "\r\n");
     return out.Bytes();
+}
+
+std::string ArtistsDatabase(int items, int artists) {
+    return LibraryDatabase(items, [artists](int i) {
+        return "filename=/m/" + std::to_string(i) + ".mp3\r\nTPE1=Artist " + std::to_string(i % artists) + "\r\n";
+    });
 }
 
 // The list shows the box: its build has ended and the rows are the box's.

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <string>
@@ -81,6 +82,12 @@ std::unique_ptr<TtcrateFormMain> OpenWindow(const std::string& dataFolder, TBenc
 
 // Opens a node as a click does, until the list shows its box.
 void OpenNode(TtcrateFormMain& window, QTreeWidgetItem* node);
+
+// A library database ("tune.crate") of `items` MPEG items, item i of the
+// stored text record(i); the all-items box and the favourites are sorted by
+// artist, the playlist by playlistKey.
+std::string LibraryDatabase(int items, const std::function<std::string(int)>& record,
+                            const std::string& playlistKey = "year");
 
 // A library database ("tune.crate") of `items` items, item i by the artist
 // "Artist <i % artists>"; the all-items box and the favourites are sorted by
