@@ -227,7 +227,11 @@ void TtcrateFormMain::Options1Click() {
 }
 
 void TtcrateFormMain::Search1Click() {
-    if (search_ == nullptr) search_ = new TFormSearch(*this);
+    if (search_ == nullptr) {
+        search_ = new TFormSearch(*this);
+        // First shown over the middle of the main window.
+        search_->move(frameGeometry().center() - search_->rect().center());
+    }
     search_->show();
     search_->raise();
     search_->activateWindow();

@@ -12,16 +12,18 @@ namespace {
 
 class PlaylistTest : public PlayTest {
 protected:
-    // Three songs in the library, of two years.
+    // Four songs in the library, of two years and of none.
     void SetUp() override {
         a = SongOf("a.mp3", "A", "2001");
         b = SongOf("b.mp3", "B", "2001");
         c = SongOf("c.mp3", "C", "1999");
-        window = OpenWith({a, b, c});
+        d = SongOf("d.mp3", "D", "");
+        window = OpenWith({a, b, c, d});
     }
     std::string SongOf(const std::string& name, const std::string& title, const std::string& year) {
         mp3::Tag tag;
-        tag.Text("TIT2", title).Text("TPE1", "Ann").Text("TYER", year);
+        tag.Text("TIT2", title).Text("TPE1", "Ann");
+        if (!year.empty()) tag.Text("TYER", year);
         const std::string path = data / name;
         mp3::WriteFile(path, tag.Build() + mp3::Frames(4));
         return path;
@@ -37,7 +39,7 @@ protected:
     }
     QStringList Errors() const { return dialogs.Texts(TScriptedDialogs::Kind::Error); }
 
-    std::string a, b, c;
+    std::string a, b, c, d;
     std::unique_ptr<TtcrateFormMain> window;
 };
 
@@ -77,12 +79,14 @@ TEST_F(PlaylistTest, LoadingPutsTheNamedLibraryItemsIntoTheSortedPlaylistBox) {
 
 TEST_F(PlaylistTest, SavingWritesChildBoxesFirstAndTellsWhatItCouldNotWrite) {
     TTUNECRATE& library = *window->Library();
-    library.FavouritesBox.SetSortKey("not sort");
+    // D, without a year, stays the box's own item; B goes to its year's box.
+    library.FavouritesBox.SetSortKey("year");
+    library.FavouritesBox.AddItem(library.FindByFileName(d));
     library.FavouritesBox.AddItem(library.FindByFileName(b));
     const std::string m3u = data / "fav.m3u", wpl = data / "all.wpl";
     dialogs.saveFileAnswers << QString::fromStdString(m3u) << QString::fromStdString(wpl);
     Trigger(Root(*window, 1), "Saveas1");
-    EXPECT_EQ(Read(m3u), b + "\r\n");
+    EXPECT_EQ(Read(m3u), b + "\r\n" + d + "\r\n");
     EXPECT_EQ(dialogs.Texts(TScriptedDialogs::Kind::SaveFile), QStringList{"Save Playlist"});
     // Under the all-items box every item is in an artist's box.
     Trigger(Root(*window, 0), "Saveas1");
