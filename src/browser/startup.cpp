@@ -169,8 +169,7 @@ void TtcrateFormMain::FormDestroy() {
     panelFile_->ForgetCurrentItem();
     edit_->Forget();
     // The search worker reads the library: it ends (after its search) first.
-    delete search_;
-    search_ = nullptr;
+    if (search_ != nullptr) search_->Forget();
     mpris_.reset();
     playControl_->ForgetPlayingItem();
     boxTree_->SetLibrary(nullptr);

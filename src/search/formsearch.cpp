@@ -56,11 +56,15 @@ TFormSearch::TFormSearch(TtcrateFormMain& window)
     layout->addWidget(status);
 
     thread_ = std::make_unique<TSearchThread>(window.Library(), window.LibraryLock());
+    // What the worker sent before it ended is still delivered: without it
+    // the library may have gone.
     connect(thread_.get(), &TSearchThread::SearchStarted, this, [this] {
+        if (!thread_) return;
         results_->Clear();
         UpdateStatusText();
     }, Qt::QueuedConnection);
     connect(thread_.get(), &TSearchThread::MatchesFound, this, [this](TTrackRows rows) {
+        if (!thread_) return;
         // An item deleted from the library since the worker found it is not shown.
         rows.removeIf([](const TTrackRow& row) { return row.item->ListOrder() == 0; });
         results_->Append(rows);
@@ -180,9 +184,17 @@ TSearchCriteria TFormSearch::Criteria() const {
     return criteria;
 }
 
-bool TFormSearch::Searching() const { return thread_->Searching(); }
+bool TFormSearch::Searching() const { return thread_ && thread_->Searching(); }
 
-void TFormSearch::BitBtn1Click() { thread_->Search(Criteria()); }
+void TFormSearch::BitBtn1Click() {
+    if (thread_) thread_->Search(Criteria());
+}
+
+void TFormSearch::Forget() {
+    thread_.reset();
+    results_->Clear();
+    UpdateStatusText();
+}
 
 void TFormSearch::BitBtn2Click() { close(); }
 

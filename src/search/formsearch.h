@@ -24,7 +24,6 @@ class TFormSearch : public QWidget {
     Q_OBJECT
 public:
     explicit TFormSearch(TtcrateFormMain& window);
-    // Waits for a running search to finish.
     ~TFormSearch() override;
 
     void BitBtn1Click(); // start
@@ -36,6 +35,9 @@ public:
     void Addtoplaylist1Click();
     // The library changed: rows of items it no longer holds go.
     void ForgetDeletedItems();
+    // The library is about to go: a running search ends first, the worker
+    // with it, and no row is kept. Nothing is searched afterwards.
+    void Forget();
 
     TSearchCriteria Criteria() const;
     bool Searching() const;
