@@ -234,13 +234,18 @@ void TFormSearch::Play1Click() {
 void TFormSearch::Viewpicture1Click() {
     const std::vector<TMObj*> items = SelectedItems();
     if (items.empty()) return;
-    TMObj& item = *items.front();
-    if (!item.GetPictureFileName().empty()) {
-        item.ShowPicture(nullptr);
-    } else if (item.ShowProperties("IMAGE", nullptr) == 1) {
-        window_.ItemEdited();
-        list_->viewport()->update();
+    TMObj* item = items.front();
+    if (!item->GetPictureFileName().empty()) {
+        item->ShowPicture(nullptr);
+        return;
     }
+    // The tag editor changes the item: not while a long command runs.
+    window_.Edit().WhenIdle([this, item] {
+        if (window_.Library() != nullptr && item->ShowProperties("IMAGE", nullptr) == 1) {
+            window_.ItemEdited();
+            list_->viewport()->update();
+        }
+    });
 }
 
 void TFormSearch::ViewLirics1Click() {
