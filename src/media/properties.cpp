@@ -264,7 +264,8 @@ void TFormProperties::FillFromItem(TMP3Tag& item) {
     item_ = &item;
     for (const auto& [key, edit] : fields_) edit->setText(Q(key == "TIT2" ? item.GetTitle() : item.GetValue(key)));
 
-    const QString genre = Q(item.GetGenre());
+    // Read without storing the default: other threads may be reading the item.
+    const QString genre = Q(item.GenreOrDefault());
     int index = genre_->findText(genre, Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (index < 0) {
         // A genre the list does not name is offered as it is, so that OK keeps it.
