@@ -59,10 +59,10 @@ constexpr const char* kUsage =
 // loading a playlist finds the files unchanged.
 std::string SearchDatabase(const std::string& folder, int items) {
     constexpr int kLinksPerFile = 50000;
-    std::string unchanged;
+    std::string file, unchanged;
     return LibraryDatabase(items, [&](int i) {
         if (i % kLinksPerFile == 0) {
-            const std::string file = folder + "track" + std::to_string(i / kLinksPerFile) + ".mp3";
+            file = folder + "track" + std::to_string(i / kLinksPerFile) + ".mp3";
             struct stat facts {};
             if (!WriteWholeFile(file, std::string(4096, '\0')) || stat(file.c_str(), &facts) != 0)
                 throw std::runtime_error("cannot write " + file);
@@ -70,7 +70,6 @@ std::string SearchDatabase(const std::string& folder, int items) {
                         "\r\ndate_modified=" + std::to_string(DosDateTime(facts.st_mtime)) + "\r\n";
         }
         const std::string name = folder + "links/" + std::to_string(i) + ".mp3";
-        const std::string file = folder + "track" + std::to_string(i / kLinksPerFile) + ".mp3";
         if (link(file.c_str(), name.c_str()) != 0) throw std::runtime_error("cannot link " + name);
         std::string text = "filename=" + name + "\r\nTIT2=Track " + std::to_string(i * 7919 % items) +
                            "\r\nTPE1=Artist " + std::to_string(i % 1000) + "\r\nTALB=Album " +
