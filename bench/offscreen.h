@@ -39,6 +39,10 @@ class TBenchDialogs final : public TDialogs {
 public:
     void Error(QWidget*, const QString&) override { ++errors; }
     bool Confirm(QWidget*, const QString&) override { return confirm; }
+    int Choose(QWidget*, const QString&, const QStringList& buttons) override {
+        ++errors;
+        return static_cast<int>(buttons.size()) - 1;
+    }
     QStringList OpenFiles(QWidget*, const QString&, const QString&) override { return openFiles; }
     QString SaveFile(QWidget*, const QString&, const QString&) override { return saveFile; }
     QString Folder(QWidget*, const QString&) override { return folder; }

@@ -33,27 +33,35 @@ void OnStopSignal(int) {
     [[maybe_unused]] const ssize_t written = write(signalPipe[0], &byte, 1);
 }
 
-// SIGTERM and SIGINT close the window as the user would, so the library is saved.
-void CloseOnStopSignals(QWidget& window) {
-    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) return;
-    auto* notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, &window);
-    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
-        char byte = 0;
-        [[maybe_unused]] const ssize_t got = read(signalPipe[1], &byte, 1);
-        window.close();
-        QApplication::quit();
-    });
+// SIGTERM, SIGINT and SIGHUP are caught from the first moment: one that comes
+// while the window is still being made waits until the library exists, so
+// that the files given on the command line are saved with it.
+void CatchStopSignals() {
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, signalPipe) != 0) return;
     struct sigaction action {};
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
+    for (const int stop : {SIGTERM, SIGINT, SIGHUP}) sigaction(stop, &action, nullptr);
+}
+
+// A stop signal closes the window as Exit does, with no one to answer
+// questions, so the library is saved.
+void CloseOnStopSignals(TtcrateFormMain& window) {
+    if (signalPipe[1] < 0) return;
+    auto* notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, &window);
+    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
+        char bytes[16];
+        while (read(signalPipe[1], bytes, sizeof bytes) > 0) {
+        }
+        window.CloseUnattended();
+    });
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    CatchStopSignals();
     QApplication app(argc, argv);
     app.setApplicationName("Tunecrate");
     // Desktops match the window and the media controls to "tunecrate.desktop" by this name.
@@ -70,8 +78,11 @@ int main(int argc, char** argv) {
     app.setStyle(new THintStyle);
     TQtDialogs dialogs;
     THandOffReceiver* handOff = start.problem.isEmpty() ? &channel : nullptr;
-    TMainWindowSetup setup{DataFolder(), ResourceFolder(), files, &dialogs, handOff};
+    const std::string dataFolder = DataFolder();
+    const std::string programFolder = ProgramFolder();
+    TMainWindowSetup setup{dataFolder, ResourceFolder(), files, &dialogs, handOff};
     setup.mediaControls = true;
+    if (dataFolder != programFolder) setup.formerFolder = programFolder;
     const auto window = OpenMainWindow(std::move(setup), start.problem);
     CloseOnStopSignals(*window);
     return app.exec();

@@ -139,6 +139,9 @@ void TtcrateFormMain::BuildLayout() {
     statusBar()->setObjectName("StatusBar1");
     statusBar()->addWidget(statusLeft_);
     statusBar()->addWidget(statusRight_, 1);
+    statusNote_ = new QLabel(this);
+    statusNote_->setObjectName("StatusNote");
+    statusBar()->addPermanentWidget(statusNote_);
 }
 
 QAction* TtcrateFormMain::Action(const QString& name) const {
@@ -156,11 +159,17 @@ QString TtcrateFormMain::StatusText() const { return statusRight_->text(); }
 
 void TtcrateFormMain::ShowStatusText(const QString& text) { statusRight_->setText(text); }
 
+QString TtcrateFormMain::StatusNote() const { return statusNote_->text(); }
+
+void TtcrateFormMain::AddStatusNote(const QString& text) {
+    statusNote_->setText(statusNote_->text().isEmpty() ? text : statusNote_->text() + "  " + text);
+}
+
 void TtcrateFormMain::Clouds1Click(QAction* item) {
-    const std::string path = item->toolTip().toStdString();
-    UseSkin(QString::fromStdString(setup_.resourceFolder + path));
+    const QString setting = item->toolTip();
+    UseSkinOrClouds(setting);
     item->setChecked(true);
-    settings_->WriteString(kSkinKey, path);
+    settings_->WriteString(kSkinKey, setting.toStdString());
     trackList_->BeginListUpdate();
     trackList_->EndListUpdate();
 }
@@ -170,6 +179,11 @@ void TtcrateFormMain::Raise() {
     show();
     raise();
     activateWindow();
+}
+
+void TtcrateFormMain::CloseUnattended() {
+    unattended_ = true;
+    Exit1Click();
 }
 
 void TtcrateFormMain::Exit1Click() {
@@ -250,11 +264,19 @@ void TtcrateFormMain::changeEvent(QEvent* event) {
     }
 }
 
-void TtcrateFormMain::UseSkin(const QString& path) {
-    if (const auto skin = LoadSkin(path)) {
-        ApplySkin(*skin);
-        playerPanel_->LoadPictures(QFileInfo(path).absolutePath());
-    }
+bool TtcrateFormMain::UseSkin(const QString& setting) {
+    const QString path = SkinFile(QString::fromStdString(setup_.resourceFolder), setting);
+    const auto skin = path.isEmpty() ? std::nullopt : LoadSkin(path);
+    if (!skin) return false;
+    ApplySkin(*skin);
+    playerPanel_->LoadPictures(QFileInfo(path).absolutePath());
+    return true;
+}
+
+void TtcrateFormMain::UseSkinOrClouds(const QString& setting) {
+    if (UseSkin(setting)) return;
+    AddStatusNote("皮肤 \"" + setting + "\" 无法使用，已改用 Clouds 皮肤。");
+    UseSkin(QString::fromUtf8(kDefaultSkin.data(), static_cast<qsizetype>(kDefaultSkin.size())));
 }
 
 void TtcrateFormMain::Help2Click() {
@@ -324,7 +346,7 @@ void TtcrateFormMain::closeEvent(QCloseEvent* event) {
     }
     // The window folds away in 200 ms before it goes, where windows can fade.
     const QString platform = QGuiApplication::platformName();
-    if (!hidden_ && isVisible() && platform != "offscreen" && platform != "minimal") {
+    if (!hidden_ && !unattended_ && isVisible() && platform != "offscreen" && platform != "minimal") {
         hidden_ = true;
         auto* fade = new QPropertyAnimation(this, "windowOpacity", this);
         fade->setDuration(200);
@@ -334,6 +356,6 @@ void TtcrateFormMain::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    FormDestroy();
+    FormDestroy(unattended_ ? TAnswer::NoOne : TAnswer::User);
     event->accept();
 }

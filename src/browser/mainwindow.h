@@ -56,6 +56,10 @@ struct TMainWindowSetup {
     TMixer* mixer = nullptr;             // the master volume; the sound card's when none
     TTrayIcon* trayIcon = nullptr;       // the notification-area icon; the desktop's when none
     bool mediaControls = false;          // offer the desktop's media controls on the session bus
+    // The folder the data folder fell back from (the program's, when it cannot
+    // be written): a library and settings left there are read once, when the
+    // data folder has none. Empty when the data folder did not fall back.
+    std::string formerFolder = {};
 };
 
 // The library browser: a frame that owns the three stores (settings, format
@@ -96,6 +100,10 @@ public:
     const TMainWindowSetup& Setup() const { return setup_; }
     QString StatusText() const;
     void ShowStatusText(const QString& text);
+    // Notes at the status bar's right end that stay: where the library lives,
+    // a skin that could not be used.
+    QString StatusNote() const;
+    void AddStatusNote(const QString& text);
     // Lyrics (lines separated by the two characters "\n") in the lyrics
     // window under a caption; an empty text hides the window.
     void ShowLyrics(const QString& caption, const QString& text);
@@ -106,12 +114,18 @@ public:
     // True while the window is being made; selection changes then open nothing.
     bool Creating() const { return creating_; }
 
+    // Who is there to answer when the library or the settings cannot be written.
+    enum class TAnswer { User, NoOne };
     // Stores the layout and selection, writes the library and the settings
-    // and tears down: at the window's close or a signal to stop. Runs once.
-    void FormDestroy();
+    // and tears down: at the window's close, a signal to stop or the end of
+    // the program. Runs once.
+    void FormDestroy(TAnswer answer = TAnswer::NoOne);
     // The desktop session is ending: writes what FormDestroy writes and
     // keeps the window whole, since the user may still cancel the logout.
     void SaveSession();
+    // Closes the window and ends the program, as Exit does, with no one at
+    // the screen to answer (a signal to stop).
+    void CloseUnattended();
 
 public slots:
     void Help2Click();
@@ -158,11 +172,20 @@ private:
     QAction* AddAction(QMenu* menu, const QString& name, const QString& caption, const QString& shortcut = {},
                        int image = -1);
     void FormCreate();
-    // Loads a skin description file and gives the windows and the player
-    // panel its look.
-    void UseSkin(const QString& path);
+    // Loads the skin a setting names ("Skins/<name>/skin.ini") and gives the
+    // windows and the player panel its look; false when it cannot be used.
+    bool UseSkin(const QString& setting);
+    // The skin a setting names, else Clouds with a note in the status bar.
+    void UseSkinOrClouds(const QString& setting);
+    // The folder to read the files of those names from: the data folder, or
+    // the former folder when only it holds any of them.
+    std::string ReadFolder(std::initializer_list<const char*> names) const;
     // Tells the user once of a damaged database and of a tag copy cut short.
-    void ReportDamage();
+    void ReportDamage(const std::string& libraryFolder);
+    // Writes the library and the settings. A store that cannot be written is
+    // told, which file and why; the user may try again or write it to another
+    // folder. With no one to answer, standard error says it.
+    void SaveStores(TAnswer answer);
     void RestoreSelection();
     void SaveSelection();
     // The placement, the information panel's height and the selection, into the settings.
@@ -202,8 +225,10 @@ private:
     std::unique_ptr<TMprisService> mpris_;
     QLabel* statusLeft_ = nullptr;
     QLabel* statusRight_ = nullptr;
+    QLabel* statusNote_ = nullptr;
     QTimer timer1_;
     bool creating_ = false;
     bool destroyed_ = false;
     bool hidden_ = false;
+    bool unattended_ = false;
 };

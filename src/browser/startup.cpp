@@ -5,6 +5,8 @@
 #include <QStatusBar>
 #include <QToolTip>
 #include <QTreeWidget>
+#include <algorithm>
+#include <cstdio>
 #include <shared_mutex>
 
 #include "browser/boxtree.h"
@@ -14,7 +16,9 @@
 #include "browser/tracklistctl.h"
 #include "browser/mainwindow.h"
 #include "core/box.h"
+#include "core/fileio.h"
 #include "core/library.h"
+#include "core/paths.h"
 #include "core/plugins.h"
 #include "core/sysinfo.h"
 #include "media/itemwindows.h"
@@ -32,7 +36,7 @@ void TtcrateFormMain::FormCreate() {
     hints.setColor(QPalette::ToolTipBase, QColor(kHintColour));
     QToolTip::setPalette(hints);
     creating_ = true;
-    settings_ = std::make_unique<TSysInfo>(setup_.dataFolder);
+    settings_ = std::make_unique<TSysInfo>(setup_.dataFolder, ReadFolder({"box.ini"}));
     environment_ = std::make_unique<TMediaEnvironment>(setup_.dataFolder, settings_->ReadSetting(kTagsCodepageKey));
     itemWindows_ = std::make_unique<TQtItemWindows>(
         Dialogs(), this, QString::fromStdString(setup_.resourceFolder) + "tcrate.jpg", libraryLock_);
@@ -41,9 +45,8 @@ void TtcrateFormMain::FormCreate() {
     playControl_->PlaceVolumeKnob();
 
     try {
-        std::string skinFile = settings_->ReadString(kSkinKey);
-        if (skinFile.empty()) skinFile = kDefaultSkin;
-        UseSkin(QString::fromStdString(setup_.resourceFolder + skinFile));
+        const std::string skinFile = settings_->ReadString(kSkinKey, kDefaultSkin);
+        UseSkinOrClouds(QString::fromStdString(skinFile));
         const std::pair<const char*, const char*> skinItems[] = {
             {"Clouds1", "Skins/Clouds/skin.ini"}, {"MacX1", "Skins/MacX/skin.ini"}, {"Wistler1", "Skins/Wistler/skin.ini"}};
         for (const auto& [item, path] : skinItems)
@@ -51,8 +54,15 @@ void TtcrateFormMain::FormCreate() {
 
         trackList_->ApplyStoredColumns();
 
-        library_ = std::make_unique<TTUNECRATE>(*registry_, settings_->DatabaseFileName(), settings_->BackupFileName());
-        ReportDamage();
+        const std::string libraryFolder = ReadFolder({"tune.crate", "tune.bak"});
+        library_ = std::make_unique<TTUNECRATE>(*registry_, libraryFolder + "tune.crate", libraryFolder + "tune.bak");
+        library_->SaveTo(settings_->DatabaseFileName(), settings_->BackupFileName());
+        ReportDamage(libraryFolder);
+        if (!setup_.formerFolder.empty()) {
+            QString place = "音乐库: " + QString::fromStdString(library_->DatabaseFile());
+            if (libraryFolder != setup_.dataFolder) place += " (从 " + QString::fromStdString(libraryFolder) + " 读出)";
+            AddStatusNote(place);
+        }
         boxTree_->SetLibrary(library_.get());
         for (const QString& file : setup_.files)
             if (QFileInfo(file).isFile()) library_->AddFile(QFileInfo(file).absoluteFilePath().toStdString());
@@ -88,16 +98,24 @@ void TtcrateFormMain::FormCreate() {
     boxTree_->RefreshNowPlayingBranch();
 }
 
-void TtcrateFormMain::ReportDamage() {
+std::string TtcrateFormMain::ReadFolder(std::initializer_list<const char*> names) const {
+    const std::string& data = setup_.dataFolder;
+    const auto holds = [&names](const std::string& folder) {
+        return std::any_of(names.begin(), names.end(), [&folder](const char* name) { return PathExists(folder + name); });
+    };
+    return setup_.formerFolder.empty() || holds(data) || !holds(setup_.formerFolder) ? data : setup_.formerFolder;
+}
+
+void TtcrateFormMain::ReportDamage(const std::string& libraryFolder) {
     const auto quoted = [](const std::string& path) { return "\"" + QString::fromStdString(path) + "\""; };
     const TLibraryLoadReport& report = library_->LoadReport();
     if (report.damaged || report.restoredFromBackup) {
         QString text = report.damaged ? QString("音乐库文件已损坏，只读出了 %1 首歌曲。").arg(report.itemsRead)
-                                      : "音乐库文件 " + quoted(settings_->DatabaseFileName()) + " 无法完整读出，已从备份 " +
-                                            quoted(settings_->BackupFileName()) + " 恢复。";
+                                      : "音乐库文件 " + quoted(libraryFolder + "tune.crate") + " 无法完整读出，已从备份 " +
+                                            quoted(libraryFolder + "tune.bak") + " 恢复。";
         for (const std::string& kept : report.keptAs) text += "\r损坏的文件已另存为 " + quoted(kept) + "。";
         if (!report.notMoved.empty())
-            text += "\r无法移开损坏的文件 " + quoted(report.notMoved) + "，退出时不会保存音乐库。";
+            text += "\r无法移开损坏的文件 " + quoted(report.notMoved) + "，音乐库不会保存到它上面。";
         Dialogs().Error(this, text);
     }
     std::string target;
@@ -150,17 +168,58 @@ void TtcrateFormMain::StoreWindowState() {
     SaveSelection();
 }
 
+void TtcrateFormMain::SaveStores(TAnswer answer) {
+    const auto quoted = [](const std::string& path) { return "\"" + QString::fromStdString(path) + "\""; };
+    bool libraryDue = library_ != nullptr;
+    bool settingsDue = true;
+    for (;;) {
+        QStringList failures;
+        bool backupNewer = false;
+        if (libraryDue) {
+            std::shared_lock reading(libraryLock_);
+            libraryDue = !library_->Save();
+        }
+        if (libraryDue) {
+            const TLibrarySaveFailure& failure = library_->SaveFailure();
+            backupNewer = failure.backupNewer;
+            failures << "音乐库无法保存到 " + quoted(failure.file) + ": " +
+                            (failure.reason.empty() ? QString("这个文件已损坏，无法移开")
+                                                    : QString::fromLocal8Bit(failure.reason.c_str()));
+        }
+        if (settingsDue) settingsDue = !settings_->Save();
+        if (settingsDue)
+            failures << "设置无法保存到 " + quoted(settings_->SettingsFileName()) + ": " +
+                            QString::fromLocal8Bit(settings_->SaveError().c_str());
+        if (failures.isEmpty()) return;
+        QString text = failures.join("\r") + "\r";
+        text += backupNewer ? "备份文件 " + quoted(library_->BackupFile()) + " 已是新的，音乐库文件 " +
+                                  quoted(library_->DatabaseFile()) + " 仍是旧的。"
+                            : QString("原来的文件没有改动。");
+        if (answer == TAnswer::NoOne) {
+            std::fprintf(stderr, "tunecrate: %s\n", qPrintable(QString(text).replace('\r', '\n')));
+            return;
+        }
+        setWindowOpacity(1.0);
+        const int choice = Dialogs().Choose(this, text, {"重试", "保存到其他文件夹...", "不保存"});
+        if (choice == 1) {
+            const QString chosen = Dialogs().Folder(this, "选择保存的文件夹");
+            if (chosen.isEmpty()) continue;
+            const std::string folder = WithTrailingSlash(chosen.toStdString());
+            if (libraryDue) library_->SaveTo(folder + "tune.crate", folder + "tune.bak");
+            if (settingsDue) settings_->SaveTo(folder);
+        } else if (choice != 0) {
+            return;
+        }
+    }
+}
+
 void TtcrateFormMain::SaveSession() {
     if (destroyed_) return;
     StoreWindowState();
-    if (library_ != nullptr) {
-        std::shared_lock reading(libraryLock_);
-        library_->Save();
-    }
-    settings_->Save();
+    SaveStores(TAnswer::NoOne);
 }
 
-void TtcrateFormMain::FormDestroy() {
+void TtcrateFormMain::FormDestroy(TAnswer answer) {
     if (destroyed_) return;
     destroyed_ = true;
     timer1_.stop();
@@ -170,6 +229,8 @@ void TtcrateFormMain::FormDestroy() {
     edit_->Forget();
     // The search worker reads the library: it ends (after its search) first.
     if (search_ != nullptr) search_->Forget();
+    SaveStores(answer);
+    if (library_ != nullptr) library_->SkipSaveAtDestruction();
     mpris_.reset();
     playControl_->ForgetPlayingItem();
     boxTree_->SetLibrary(nullptr);

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <fstream>
 #include <sstream>
@@ -82,20 +83,48 @@ bool WriteWholeFile(const std::string& path, std::string_view contents) {
     return (close(fd) == 0) && written;
 }
 
-bool ReplaceFileContents(const std::string& path, std::string_view contents) {
+TPendingFile::~TPendingFile() {
+    if (pending_) unlink((path_ + ".new").c_str());
+}
+
+bool TPendingFile::Fail(const char* step) {
+    error_ = std::string(step) + ": " + std::strerror(errno);
+    if (pending_) unlink((path_ + ".new").c_str());
+    pending_ = false;
+    return false;
+}
+
+bool TPendingFile::Write(const std::string& path, std::string_view contents) {
+    path_ = path;
+    error_.clear();
     const std::string temp = path + ".new";
     const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
-    bool ok = WriteAll(fd, contents) && fsync(fd) == 0;
-    ok = (close(fd) == 0) && ok;
-    if (ok) ok = std::rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        unlink(temp.c_str());
-        return false;
+    if (fd < 0) return Fail("cannot create");
+    pending_ = true;
+    if (!WriteAll(fd, contents) || fsync(fd) != 0) {
+        const int cause = errno;
+        close(fd);
+        errno = cause;
+        return Fail("cannot write");
     }
-    // The rename itself reaches the disk with the folder.
-    SyncFolderOf(path);
+    if (close(fd) != 0) return Fail("cannot write");
     return true;
+}
+
+bool TPendingFile::Commit() {
+    if (!pending_) return false;
+    if (std::rename((path_ + ".new").c_str(), path_.c_str()) != 0) return Fail("cannot replace");
+    pending_ = false;
+    // The rename itself reaches the disk with the folder.
+    SyncFolderOf(path_);
+    return true;
+}
+
+bool ReplaceFileContents(const std::string& path, std::string_view contents, std::string* error) {
+    TPendingFile file;
+    const bool ok = file.Write(path, contents) && file.Commit();
+    if (error != nullptr) *error = file.Error();
+    return ok;
 }
 
 bool PathExists(const std::string& path) {

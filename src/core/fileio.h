@@ -24,11 +24,37 @@ private:
     std::size_t size_ = 0;
 };
 
-// Replaces a file with new contents so that a crash at any moment leaves
-// either the old file or the complete new one: the contents go to a file
-// beside it, are flushed to disk, and are renamed over it. On failure the old
-// file is left as it was.
-bool ReplaceFileContents(const std::string& path, std::string_view contents);
+// A file's new contents, written whole and flushed to disk beside it (as
+// path + ".new") and then renamed over it, so that a crash at any moment
+// leaves either the old file or the complete new one. Contents written but
+// never put in place are removed again.
+class TPendingFile {
+public:
+    TPendingFile() = default;
+    ~TPendingFile();
+    TPendingFile(const TPendingFile&) = delete;
+    TPendingFile& operator=(const TPendingFile&) = delete;
+
+    // False when the contents could not be written whole; the old file is
+    // untouched and Error() says why.
+    bool Write(const std::string& path, std::string_view contents);
+    // Renames the written contents over the file and flushes its folder.
+    bool Commit();
+    const std::string& Path() const { return path_; }
+    // Why the last step failed, as the system tells it; empty when none did.
+    const std::string& Error() const { return error_; }
+
+private:
+    bool Fail(const char* step);
+
+    std::string path_;
+    std::string error_;
+    bool pending_ = false;
+};
+
+// Replaces a file with new contents through a TPendingFile. On failure the
+// old file is left as it was and error (when given) says why.
+bool ReplaceFileContents(const std::string& path, std::string_view contents, std::string* error = nullptr);
 
 // Flushes a folder's entries (a rename in it) to disk.
 void SyncFolder(const std::string& folder);

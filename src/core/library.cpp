@@ -40,7 +40,9 @@ TTUNECRATE::TTUNECRATE(const TPlugIns& registry, std::string databaseFile, std::
     Load();
 }
 
-TTUNECRATE::~TTUNECRATE() { Save(); }
+TTUNECRATE::~TTUNECRATE() {
+    if (saveAtDestruction_) Save();
+}
 
 TMObj* TTUNECRATE::GetItem(int index) const {
     return index >= 0 && index < Count() ? items_[static_cast<std::size_t>(index)].item.get() : nullptr;
@@ -175,6 +177,7 @@ void TTUNECRATE::Load() {
             report_.keptAs.push_back(path + ".damaged");
         } else {
             report_.notMoved = path;
+            inTheWay_ = path;
         }
     }
 }
@@ -207,8 +210,18 @@ bool Storable(const TMObj& item) { return item.IsValid() && !item.GetFileName().
 
 } // namespace
 
+void TTUNECRATE::SaveTo(std::string databaseFile, std::string backupFile) {
+    databaseFile_ = std::move(databaseFile);
+    backupFile_ = std::move(backupFile);
+    if (inTheWay_ != databaseFile_ && inTheWay_ != backupFile_) inTheWay_.clear();
+}
+
 bool TTUNECRATE::Save() {
-    if (!report_.notMoved.empty()) return false;
+    failure_ = {};
+    if (!inTheWay_.empty()) {
+        failure_.file = inTheWay_;
+        return false;
+    }
     TDatabaseWriter out;
     version_ = kDatabaseVersion;
     out.Integer(version_);
@@ -242,5 +255,14 @@ bool TTUNECRATE::Save() {
     out.Integer(nowPlayingIndex);
     for (const TBOX* box : {&AllItemsBox, &FavouritesBox, &PlaylistBox}) out.String(TreeText(*box));
 
-    return ReplaceFileContents(backupFile_, out.Bytes()) && ReplaceFileContents(databaseFile_, out.Bytes());
+    // Both new files are whole on the disk before either old one is
+    // replaced: a full disk leaves the two old files untouched.
+    TPendingFile backup, database;
+    const bool written = backup.Write(backupFile_, out.Bytes()) && database.Write(databaseFile_, out.Bytes());
+    if (written && backup.Commit() && database.Commit()) return true;
+    const TPendingFile& failed = !backup.Error().empty() ? backup : database;
+    failure_.file = failed.Path();
+    failure_.reason = failed.Error();
+    failure_.backupNewer = written && backup.Error().empty();
+    return false;
 }

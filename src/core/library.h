@@ -35,6 +35,15 @@ struct TLibraryLoadReport {
     std::string notMoved;
 };
 
+// Why a save of the library failed.
+struct TLibrarySaveFailure {
+    std::string file;   // the file that could not be written or replaced
+    std::string reason; // as the system tells it; empty when a damaged file is in the way
+    // The backup was replaced and the database was not: the backup is the
+    // newer file.
+    bool backupNewer = false;
+};
+
 // The library: every media item, owned, and the four standard boxes at the
 // roots of the tree. It is read from the database file when it is made and
 // written back when it is destroyed.
@@ -75,10 +84,20 @@ public:
     const std::string& ReservedB() const { return reservedB_; }
     const TLibraryLoadReport& LoadReport() const { return report_; }
 
-    // Writes "tune.bak", flushed to disk, then replaces the database file
-    // with the same bytes in one rename. A failed save leaves the database
-    // file as it was. The destructor saves too.
+    // Writes the new database and backup whole beside their files, flushed
+    // to disk, then renames the backup and then the database into place. A
+    // save that fails while writing leaves both files as they were;
+    // SaveFailure() tells why. The destructor saves too, unless told not to.
     bool Save();
+    const TLibrarySaveFailure& SaveFailure() const { return failure_; }
+    // Where saves go from now on (a library read from elsewhere, or saved
+    // to another folder when its own cannot be written).
+    void SaveTo(std::string databaseFile, std::string backupFile);
+    const std::string& DatabaseFile() const { return databaseFile_; }
+    const std::string& BackupFile() const { return backupFile_; }
+    // The destructor writes nothing: whoever closes the library has saved it
+    // or told the user why it could not be saved.
+    void SkipSaveAtDestruction() { saveAtDestruction_ = false; }
 
 private:
     struct TEntry {
@@ -109,4 +128,8 @@ private:
     std::string reservedA_;
     std::string reservedB_;
     TLibraryLoadReport report_;
+    TLibrarySaveFailure failure_;
+    // A damaged file that could not be moved aside, while saves would go over it.
+    std::string inTheWay_;
+    bool saveAtDestruction_ = true;
 };

@@ -18,10 +18,10 @@ bool ParseInt32(std::string_view text, int32_t& value) {
     return true;
 }
 
-TSysInfo::TSysInfo(std::string dataFolder) : folder_(std::move(dataFolder)) {
+TSysInfo::TSysInfo(std::string dataFolder, const std::string& readFolder) : folder_(std::move(dataFolder)) {
     RemoveOwnLeftover(SettingsFileName() + ".new");
     std::string text;
-    if (ReadWholeFile(SettingsFileName(), text)) lines_.SetText(text);
+    if (ReadWholeFile((readFolder.empty() ? folder_ : readFolder) + "box.ini", text)) lines_.SetText(text);
 }
 
 TSysInfo::~TSysInfo() {
@@ -29,7 +29,7 @@ TSysInfo::~TSysInfo() {
 }
 
 bool TSysInfo::Save() {
-    const bool ok = ReplaceFileContents(SettingsFileName(), lines_.Text());
+    const bool ok = ReplaceFileContents(SettingsFileName(), lines_.Text(), &error_);
     if (ok) dirty_ = false;
     return ok;
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/valuelist.h"
@@ -11,8 +12,9 @@
 // written back once, when the store is destroyed (or saved explicitly before).
 class TSysInfo {
 public:
-    // Reads dataFolder + "box.ini" when it exists.
-    explicit TSysInfo(std::string dataFolder);
+    // Reads readFolder + "box.ini" (dataFolder's by default) when it exists;
+    // the settings are written to dataFolder.
+    explicit TSysInfo(std::string dataFolder, const std::string& readFolder = {});
     ~TSysInfo();
     TSysInfo(const TSysInfo&) = delete;
     TSysInfo& operator=(const TSysInfo&) = delete;
@@ -32,8 +34,12 @@ public:
 
     // Writes the settings file now, replacing the old one whole (a crash leaves
     // the old or the new file, never a part). The destructor then writes only
-    // when something changed since. False when the file could not be written.
+    // when something changed since. False when the file could not be written;
+    // SaveError() then says why.
     bool Save();
+    const std::string& SaveError() const { return error_; }
+    // Where the settings are written from now on; ends with "/".
+    void SaveTo(std::string folder) { folder_ = std::move(folder); }
 
     // The value of a key as read, or the key's default from the key table.
     std::string ReadSetting(std::string_view name) const;
@@ -41,6 +47,7 @@ public:
 private:
     std::string folder_;
     TValueList lines_;
+    std::string error_;
     bool dirty_ = true;
 };
 

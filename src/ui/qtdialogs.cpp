@@ -33,6 +33,19 @@ bool TQtDialogs::Confirm(QWidget* parent, const QString& text) {
     return box.exec() == QMessageBox::Yes;
 }
 
+int TQtDialogs::Choose(QWidget* parent, const QString& text, const QStringList& buttons) {
+    QMessageBox box(QMessageBox::Warning, QGuiApplication::applicationDisplayName(), Shown(text), QMessageBox::NoButton,
+                    parent);
+    QList<QAbstractButton*> pressable;
+    for (const QString& caption : buttons) pressable.append(box.addButton(caption, QMessageBox::AcceptRole));
+    if (pressable.isEmpty()) return -1;
+    box.setDefaultButton(static_cast<QPushButton*>(pressable.front()));
+    box.setEscapeButton(pressable.back());
+    box.exec();
+    const qsizetype pressed = pressable.indexOf(box.clickedButton());
+    return static_cast<int>(pressed < 0 ? pressable.size() - 1 : pressed);
+}
+
 QString QtFileFilter(const QString& filter) {
     const QStringList parts = filter.split('|');
     if (parts.size() < 2) return filter;

@@ -8,6 +8,7 @@ class TQtDialogs : public TDialogs {
 public:
     void Error(QWidget* parent, const QString& text) override;
     bool Confirm(QWidget* parent, const QString& text) override;
+    int Choose(QWidget* parent, const QString& text, const QStringList& buttons) override;
     QStringList OpenFiles(QWidget* parent, const QString& title, const QString& filter) override;
     QString SaveFile(QWidget* parent, const QString& title, const QString& filter) override;
     QString Folder(QWidget* parent, const QString& title) override;

@@ -15,14 +15,32 @@ namespace {
 // resolve wherever the program is installed.
 constexpr auto kFolderPlaceholder = "@SKIN@";
 
+// The description file and the style sheet are small text files; anything
+// larger is not a skin's.
+constexpr qint64 kMaxSkinFileSize = 1 << 20;
+
+// A name inside a folder, not a way out of it.
+bool PlainName(const QString& name) {
+    return !name.isEmpty() && name != "." && name != ".." && !name.contains('/') && !name.contains('\0');
+}
+
 bool ReadText(const QString& path, QString& text) {
+    if (!QFileInfo(path).isFile()) return false;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return false;
-    text = QString::fromUtf8(file.readAll());
+    const QByteArray bytes = file.read(kMaxSkinFileSize + 1);
+    if (bytes.size() > kMaxSkinFileSize) return false;
+    text = QString::fromUtf8(bytes);
     return true;
 }
 
 } // namespace
+
+QString SkinFile(const QString& resourceFolder, const QString& setting) {
+    const QStringList parts = setting.split('/');
+    if (parts.size() != 3 || parts[0] != "Skins" || !PlainName(parts[1]) || parts[2] != "skin.ini") return {};
+    return resourceFolder + setting;
+}
 
 std::optional<TSkin> LoadSkin(const QString& path) {
     QString text;
@@ -36,7 +54,7 @@ std::optional<TSkin> LoadSkin(const QString& path) {
     skin.path = path;
     skin.name = value("name");
     const QString sheetName = value("stylesheet");
-    if (sheetName.isEmpty() || !ReadText(folder.filePath(sheetName), skin.styleSheet)) return std::nullopt;
+    if (!PlainName(sheetName) || !ReadText(folder.filePath(sheetName), skin.styleSheet)) return std::nullopt;
     skin.styleSheet.replace(QLatin1String(kFolderPlaceholder), folder.absolutePath());
 
     const std::pair<const char*, QColor TSkin::*> colours[] = {

@@ -24,7 +24,14 @@ struct TSkin {
 // The hints are pale blue under every skin.
 inline constexpr QRgb kHintColour = 0xB5E5EE;
 
-// Reads a skin description file; none when it or its style sheet cannot be read.
+// The description file a skin setting names, below the resource folder's
+// "Skins/": only a setting "Skins/<name>/skin.ini" with a plain folder name
+// names one; empty for anything else.
+QString SkinFile(const QString& resourceFolder, const QString& setting);
+
+// Reads a skin description file; none when it or its style sheet cannot be
+// read, is not a regular file, is larger than a skin's file can be, or the
+// style sheet is named with a folder.
 std::optional<TSkin> LoadSkin(const QString& path);
 
 // Gives every window of the program, open now or later, the skin's look,

@@ -16,6 +16,11 @@ bool TScriptedDialogs::Confirm(QWidget*, const QString& text) {
     return Next(confirmAnswers);
 }
 
+int TScriptedDialogs::Choose(QWidget*, const QString& text, const QStringList& buttons) {
+    requests.append({Kind::Choose, text});
+    return chooseAnswers.isEmpty() ? static_cast<int>(buttons.size()) - 1 : chooseAnswers.dequeue();
+}
+
 QStringList TScriptedDialogs::OpenFiles(QWidget*, const QString& title, const QString& filter) {
     requests.append({Kind::OpenFiles, title});
     filters.append(filter);

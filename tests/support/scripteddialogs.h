@@ -10,7 +10,7 @@
 // nothing, as a user cancelling would.
 class TScriptedDialogs : public TDialogs {
 public:
-    enum class Kind { Error, Confirm, OpenFiles, SaveFile, Folder };
+    enum class Kind { Error, Confirm, Choose, OpenFiles, SaveFile, Folder };
     struct Request {
         Kind kind;
         QString text; // the message, or the file dialog's title
@@ -19,6 +19,8 @@ public:
 
     void Error(QWidget* parent, const QString& text) override;
     bool Confirm(QWidget* parent, const QString& text) override;
+    // Answers the last button when its queue is empty.
+    int Choose(QWidget* parent, const QString& text, const QStringList& buttons) override;
     QStringList OpenFiles(QWidget* parent, const QString& title, const QString& filter) override;
     QString SaveFile(QWidget* parent, const QString& title, const QString& filter) override;
     QString Folder(QWidget* parent, const QString& title) override;
@@ -30,6 +32,7 @@ public:
     // The filters the file dialogs were given, in order.
     QStringList filters;
     QQueue<bool> confirmAnswers;
+    QQueue<int> chooseAnswers;
     QQueue<QStringList> openFilesAnswers;
     QQueue<QString> saveFileAnswers;
     QQueue<QString> folderAnswers;
