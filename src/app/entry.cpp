@@ -1,9 +1,44 @@
 #include "app/entry.h"
 
 #include <QGuiApplication>
+#include <QSocketNotifier>
+#include <csignal>
 #include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "ui/dialogs.h"
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void OnStopSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = write(signalPipe[0], &byte, 1);
+}
+
+} // namespace
+
+void CatchStopSignals() {
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, signalPipe) != 0) return;
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int stop : {SIGTERM, SIGINT, SIGHUP}) sigaction(stop, &action, nullptr);
+}
+
+void CloseOnStopSignals(TtcrateFormMain& window) {
+    if (signalPipe[1] < 0) return;
+    auto* notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, &window);
+    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
+        char bytes[16];
+        while (read(signalPipe[1], bytes, sizeof bytes) > 0) {
+        }
+        window.CloseUnattended();
+    });
+}
 
 std::unique_ptr<TtcrateFormMain> OpenMainWindow(TMainWindowSetup setup, const QString& problem) {
     auto window = std::make_unique<TtcrateFormMain>(std::move(setup));

@@ -11,3 +11,11 @@
 // session saves the library and the settings, the end of the program tears
 // the window down.
 std::unique_ptr<TtcrateFormMain> OpenMainWindow(TMainWindowSetup setup, const QString& problem);
+
+// SIGTERM, SIGINT and SIGHUP are caught from the first moment: one that comes
+// while the window is still being made waits until the library exists, so
+// that the files given on the command line are saved with it.
+void CatchStopSignals();
+// A stop signal, caught before or after, closes the window as Exit does, with
+// no one to answer questions, so the library is saved.
+void CloseOnStopSignals(TtcrateFormMain& window);

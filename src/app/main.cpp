@@ -3,11 +3,7 @@
 // ends; the first start opens the main window.
 #include <QApplication>
 #include <QProxyStyle>
-#include <QSocketNotifier>
-#include <csignal>
 #include <cstdio>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include "app/entry.h"
 #include "core/paths.h"
@@ -25,38 +21,6 @@ public:
         return QProxyStyle::styleHint(hint, option, widget, returned);
     }
 };
-
-int signalPipe[2] = {-1, -1};
-
-void OnStopSignal(int) {
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = write(signalPipe[0], &byte, 1);
-}
-
-// SIGTERM, SIGINT and SIGHUP are caught from the first moment: one that comes
-// while the window is still being made waits until the library exists, so
-// that the files given on the command line are saved with it.
-void CatchStopSignals() {
-    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, signalPipe) != 0) return;
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (const int stop : {SIGTERM, SIGINT, SIGHUP}) sigaction(stop, &action, nullptr);
-}
-
-// A stop signal closes the window as Exit does, with no one to answer
-// questions, so the library is saved.
-void CloseOnStopSignals(TtcrateFormMain& window) {
-    if (signalPipe[1] < 0) return;
-    auto* notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, &window);
-    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
-        char bytes[16];
-        while (read(signalPipe[1], bytes, sizeof bytes) > 0) {
-        }
-        window.CloseUnattended();
-    });
-}
 
 } // namespace
 

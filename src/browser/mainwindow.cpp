@@ -166,10 +166,9 @@ void TtcrateFormMain::AddStatusNote(const QString& text) {
 }
 
 void TtcrateFormMain::Clouds1Click(QAction* item) {
-    const QString setting = item->toolTip();
-    UseSkinOrClouds(setting);
-    item->setChecked(true);
-    settings_->WriteString(kSkinKey, setting.toStdString());
+    const QString used = UseSkinOrClouds(item->toolTip());
+    (used == item->toolTip() ? item : Action("Clouds1"))->setChecked(true);
+    settings_->WriteString(kSkinKey, used.toStdString());
     trackList_->BeginListUpdate();
     trackList_->EndListUpdate();
 }
@@ -273,10 +272,12 @@ bool TtcrateFormMain::UseSkin(const QString& setting) {
     return true;
 }
 
-void TtcrateFormMain::UseSkinOrClouds(const QString& setting) {
-    if (UseSkin(setting)) return;
+QString TtcrateFormMain::UseSkinOrClouds(const QString& setting) {
+    if (UseSkin(setting)) return setting;
     AddStatusNote("皮肤 \"" + setting + "\" 无法使用，已改用 Clouds 皮肤。");
-    UseSkin(QString::fromUtf8(kDefaultSkin.data(), static_cast<qsizetype>(kDefaultSkin.size())));
+    const QString clouds = QString::fromUtf8(kDefaultSkin.data(), static_cast<qsizetype>(kDefaultSkin.size()));
+    UseSkin(clouds);
+    return clouds;
 }
 
 void TtcrateFormMain::Help2Click() {

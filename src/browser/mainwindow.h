@@ -175,8 +175,9 @@ private:
     // Loads the skin a setting names ("Skins/<name>/skin.ini") and gives the
     // windows and the player panel its look; false when it cannot be used.
     bool UseSkin(const QString& setting);
-    // The skin a setting names, else Clouds with a note in the status bar.
-    void UseSkinOrClouds(const QString& setting);
+    // The skin a setting names, else Clouds with a note in the status bar;
+    // the setting of the skin used.
+    QString UseSkinOrClouds(const QString& setting);
     // The folder to read the files of those names from: the data folder, or
     // the former folder when only it holds any of them.
     std::string ReadFolder(std::initializer_list<const char*> names) const;

@@ -45,8 +45,8 @@ void TtcrateFormMain::FormCreate() {
     playControl_->PlaceVolumeKnob();
 
     try {
-        const std::string skinFile = settings_->ReadString(kSkinKey, kDefaultSkin);
-        UseSkinOrClouds(QString::fromStdString(skinFile));
+        const std::string skinFile =
+            UseSkinOrClouds(QString::fromStdString(settings_->ReadString(kSkinKey, kDefaultSkin))).toStdString();
         const std::pair<const char*, const char*> skinItems[] = {
             {"Clouds1", "Skins/Clouds/skin.ini"}, {"MacX1", "Skins/MacX/skin.ini"}, {"Wistler1", "Skins/Wistler/skin.ini"}};
         for (const auto& [item, path] : skinItems)

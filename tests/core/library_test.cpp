@@ -259,6 +259,10 @@ TEST_F(LibraryTest, AFailedSaveLeavesTheDatabaseAsItWas) {
     library.AddFile(Mp3("new.mp3", "N"));
     EXPECT_FALSE(library.Save());
     EXPECT_EQ(File("tune.crate"), before);
+    EXPECT_FALSE(fs::exists(dir / "tune.crate.new")); // written, then taken back
+    EXPECT_EQ(library.SaveFailure().file, dir / "no-such-folder/tune.bak");
+    EXPECT_NE(library.SaveFailure().reason.find("No such file"), std::string::npos) << library.SaveFailure().reason;
+    EXPECT_FALSE(library.SaveFailure().backupNewer);
 }
 
 TEST_F(LibraryTest, KillingASaveAtAnyMomentLeavesTheOldOrTheNewFileWhole) {
@@ -449,6 +453,13 @@ TEST_F(LibraryTest, ADatabaseThatCannotBeOpenedCountsAsDamaged) {
     EXPECT_EQ(library->LoadReport().notMoved, dir / "tune.crate");
     EXPECT_FALSE(library->Save());
     EXPECT_FALSE(fs::exists(dir / "tune.bak"));
+    EXPECT_EQ(library->SaveFailure().file, dir / "tune.crate");
+    EXPECT_EQ(library->SaveFailure().reason, "");
+    // Saved elsewhere, nothing is in the way.
+    fs::create_directory(dir / "elsewhere");
+    library->SaveTo(dir / "elsewhere/tune.crate", dir / "elsewhere/tune.bak");
+    EXPECT_TRUE(library->Save());
+    EXPECT_TRUE(fs::is_regular_file(dir / "elsewhere/tune.crate"));
 }
 
 TEST_F(LibraryTest, LeftoversOfAKilledSaveGoAtTheNextStart) {

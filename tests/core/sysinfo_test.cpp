@@ -96,6 +96,23 @@ TEST(SysInfo, AnExplicitSaveIsNotRepeatedAtDestructionAndAFailedSaveIsReported) 
     TSysInfo nowhere(dir / "missing-folder/");
     nowhere.WriteString("a", "1");
     EXPECT_FALSE(nowhere.Save());
+    EXPECT_NE(nowhere.SaveError().find("No such file"), std::string::npos) << nowhere.SaveError();
+    nowhere.SaveTo(dir / "");
+    EXPECT_TRUE(nowhere.Save());
+    EXPECT_EQ(nowhere.SaveError(), "");
+    EXPECT_EQ(FileText(dir / "box.ini"), "a=1\r\n");
+}
+
+TEST(SysInfo, SettingsReadFromAnotherFolderAreWrittenToTheirOwn) {
+    TempDir former, data;
+    mp3::WriteFile(former / "box.ini", "skin=Skins/MacX/skin.ini\r\n");
+    {
+        TSysInfo settings(data.Path(), former.Path());
+        EXPECT_EQ(settings.ReadString("skin"), "Skins/MacX/skin.ini");
+        settings.WriteString("a", "1");
+    }
+    EXPECT_EQ(FileText(former / "box.ini"), "skin=Skins/MacX/skin.ini\r\n");
+    EXPECT_EQ(FileText(data / "box.ini"), "skin=Skins/MacX/skin.ini\r\na=1\r\n");
 }
 
 TEST(Paths, ProgramFilesLiveBesideTheExecutableWhenItsFolderIsWritable) {

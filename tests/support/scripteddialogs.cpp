@@ -18,6 +18,7 @@ bool TScriptedDialogs::Confirm(QWidget*, const QString& text) {
 
 int TScriptedDialogs::Choose(QWidget*, const QString& text, const QStringList& buttons) {
     requests.append({Kind::Choose, text});
+    if (onChoose) onChoose();
     return chooseAnswers.isEmpty() ? static_cast<int>(buttons.size()) - 1 : chooseAnswers.dequeue();
 }
 

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QQueue>
+#include <functional>
 
 #include "ui/dialogs.h"
 
@@ -33,6 +34,8 @@ public:
     QStringList filters;
     QQueue<bool> confirmAnswers;
     QQueue<int> chooseAnswers;
+    // Called as each Choose box is shown, before it is answered.
+    std::function<void()> onChoose;
     QQueue<QStringList> openFilesAnswers;
     QQueue<QString> saveFileAnswers;
     QQueue<QString> folderAnswers;
