@@ -1,5 +1,6 @@
 #include "core/fileio.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -141,9 +142,12 @@ bool MoveAside(const std::string& path, const std::string& newPath) {
 struct timespec ProcessStartTime() {
     static const struct timespec start = [] {
         // The start in clock ticks after boot (the 22nd field, after the
-        // command name in parentheses), and the boot time.
-        struct timespec now {};
+        // command name in parentheses), taken back from the time now on the
+        // clock that counts from boot: exact to a tick, where the boot time
+        // the kernel tells is whole seconds.
+        struct timespec now {}, sinceBoot {};
         clock_gettime(CLOCK_REALTIME, &now);
+        clock_gettime(CLOCK_BOOTTIME, &sinceBoot);
         std::ifstream stat("/proc/self/stat");
         std::string line;
         std::getline(stat, line);
@@ -153,22 +157,13 @@ struct timespec ProcessStartTime() {
         std::string field;
         for (int i = 3; i < 22 && fields >> field;) ++i;
         unsigned long long ticks = 0;
-        if (!(fields >> ticks)) return now;
-        std::ifstream boot("/proc/stat");
-        long long bootTime = 0;
-        for (std::string key; boot >> key;) {
-            if (key == "btime") {
-                boot >> bootTime;
-                break;
-            }
-        }
         const long hz = sysconf(_SC_CLK_TCK);
-        if (bootTime <= 0 || hz <= 0) return now;
-        struct timespec started {};
-        started.tv_sec = static_cast<time_t>(bootTime + static_cast<long long>(ticks / static_cast<unsigned long long>(hz)));
-        started.tv_nsec = static_cast<long>((ticks % static_cast<unsigned long long>(hz)) * 1000000000ULL /
-                                            static_cast<unsigned long long>(hz));
-        return started;
+        if (!(fields >> ticks) || hz <= 0) return now;
+        constexpr long long kNano = 1000000000LL;
+        const long long startedAfterBoot = static_cast<long long>(ticks) * (kNano / hz);
+        const long long running = sinceBoot.tv_sec * kNano + sinceBoot.tv_nsec - startedAfterBoot;
+        const long long started = now.tv_sec * kNano + now.tv_nsec - std::max(running, 0LL);
+        return timespec{static_cast<time_t>(started / kNano), static_cast<long>(started % kNano)};
     }();
     return start;
 }

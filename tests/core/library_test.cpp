@@ -5,10 +5,12 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <random>
+#include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "childtest.h"
 #include "core/database.h"
 #include "core/fileio.h"
 #include "core/plugins.h"
@@ -265,43 +267,84 @@ TEST_F(LibraryTest, AFailedSaveLeavesTheDatabaseAsItWas) {
     EXPECT_FALSE(library.SaveFailure().backupNewer);
 }
 
-TEST_F(LibraryTest, KillingASaveAtAnyMomentLeavesTheOldOrTheNewFileWhole) {
-    std::vector<std::string> texts;
-    for (int i = 0; i < 3000; ++i)
-        texts.push_back("filename=/m/" + std::to_string(i) + ".mp3\r\nTPE1=A" + std::to_string(i % 97) + "\r\nCOMM=" +
-                        std::string(400, 'c') + "\r\n");
-    std::vector<TDatabaseImage::Pair> records;
-    for (const std::string& text : texts) records.emplace_back(".mp3", text);
-    const std::string old = Database(107, records);
-    std::string updated;
-    {
-        TempDir other;
-        mp3::WriteFile(other / "tune.crate", old);
-        TTUNECRATE library(registry, other / "tune.crate", other / "tune.bak");
-        library.SetNowPlayingIndex(42);
-        ASSERT_TRUE(library.Save());
-        ReadWholeFile(other / "tune.crate", updated);
-    }
-    ASSERT_NE(old, updated);
-    std::mt19937 random(11);
-    int whole = 0;
-    const int rounds = 12;
-    for (int round = 0; round < rounds; ++round) {
+namespace {
+
+// A child of the kill tests: reads the library of one folder and saves it,
+// now playing item 42, into another, without end ("loop FROM TO") or once
+// ("once FROM TO").
+TEST(LibraryChild, DISABLED_Save) {
+    std::istringstream argument(ChildTestArgument());
+    std::string mode, from, to;
+    argument >> mode >> from >> to;
+    if (to.empty()) GTEST_SKIP() << "only as a child";
+    TMediaEnvironment env{to, "GB18030"};
+    TPlugIns registry{env};
+    TTUNECRATE library(registry, from + "tune.crate", from + "tune.bak");
+    library.SaveTo(to + "tune.crate", to + "tune.bak");
+    library.SetNowPlayingIndex(42);
+    library.SkipSaveAtDestruction();
+    do ASSERT_TRUE(library.Save());
+    while (mode == "loop");
+}
+
+// Saves of a library of 3000 items killed at random moments, into its own
+// folder or from the folder it was read from into another; what the files
+// may hold.
+class LibraryKill : public LibraryTest {
+protected:
+    void SetUp() override {
+        std::vector<std::string> texts;
+        for (int i = 0; i < 3000; ++i)
+            texts.push_back("filename=/m/" + std::to_string(i) + ".mp3\r\nTPE1=A" + std::to_string(i % 97) +
+                            "\r\nCOMM=" + std::string(400, 'c') + "\r\n");
+        std::vector<TDatabaseImage::Pair> records;
+        for (const std::string& text : texts) records.emplace_back(".mp3", text);
+        old = Database(107, records);
         mp3::WriteFile(dir / "tune.crate", old);
-        const pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            TTUNECRATE library(registry, dir / "tune.crate", dir / "tune.bak");
-            library.SetNowPlayingIndex(42);
-            for (;;) library.Save();
-        }
-        usleep(static_cast<useconds_t>(random() % 80000));
-        kill(child, SIGKILL);
-        waitpid(child, nullptr, 0);
-        const std::string now = File("tune.crate");
-        whole += (now == old || now == updated);
+        ASSERT_TRUE(RunChildTest("LibraryChild.DISABLED_Save", "once " + dir.Path() + " " + other.Path()));
+        ReadWholeFile(other / "tune.crate", saved);
+        ASSERT_NE(old, saved);
+        fs::remove(other / "tune.crate");
+        fs::remove(other / "tune.bak");
     }
-    EXPECT_EQ(whole, rounds);
+    // Kills saves from one folder into another 100 times; every time both
+    // files are absent, old or new and whole, and the next save leaves no
+    // temporary file.
+    void KillSaves(const std::string& from, const std::string& to, const std::string& before) {
+        std::mt19937 random(11);
+        for (int round = 0; round < 100; ++round) {
+            const pid_t child = StartChildTest("LibraryChild.DISABLED_Save", "loop " + from + " " + to);
+            ASSERT_GT(child, 0);
+            KillChildAfter(child, std::uniform_int_distribution<useconds_t>(0, 60000)(random));
+            for (const char* name : {"tune.crate", "tune.bak"}) {
+                std::string now = before;
+                const bool exists = ReadWholeFile(to + name, now);
+                EXPECT_TRUE(now == before || (exists && now == saved)) << name << ", round " << round;
+            }
+            ASSERT_TRUE(RunChildTest("LibraryChild.DISABLED_Save", "once " + from + " " + to));
+            EXPECT_EQ(std::distance(fs::directory_iterator(to), fs::directory_iterator()), 2)
+                << "round " << round; // the two files, nothing else
+            if (from != to) {
+                fs::remove(to + "tune.crate");
+                fs::remove(to + "tune.bak");
+            }
+        }
+    }
+
+    TempDir other;
+    std::string old, saved;
+};
+
+} // namespace
+
+TEST_F(LibraryKill, ASaveKilledAtAnyMomentLeavesTheOldOrTheNewFileWhole) {
+    fs::remove(dir / "tune.bak");
+    KillSaves(dir.Path(), dir.Path(), old);
+}
+
+TEST_F(LibraryKill, ASaveIntoTheDataFolderOfALibraryReadFromTheProgramFolderKilledAtAnyMoment) {
+    KillSaves(dir.Path(), other.Path(), "");
+    EXPECT_EQ(File("tune.crate"), old);
 }
 
 TEST_F(LibraryTest, TheFileNameIndexFollowsEveryChangeOfAName) {
