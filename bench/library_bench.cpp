@@ -4,10 +4,8 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
 #include <memory>
 #include <ostream>
-#include <unistd.h>
 
 #include "core/box.h"
 #include "core/database.h"
@@ -18,6 +16,7 @@
 #include "media/mediaenv.h"
 #include "media/mobj.h"
 #include "options.h"
+#include "timing.h"
 
 namespace {
 
@@ -106,13 +105,6 @@ std::string Database(int items, bool everyAlsoFavourite) {
     out.String("root.Name=我的最爱\r\nroot.Type=artist\r\n");
     out.String("root.Name=播放列表\r\nroot.Type=not sort\r\n");
     return std::move(out.Bytes());
-}
-
-int64_t ResidentBytes() {
-    std::ifstream statm("/proc/self/statm");
-    int64_t size = 0, resident = 0;
-    statm >> size >> resident;
-    return resident * sysconf(_SC_PAGESIZE);
 }
 
 template <typename F>

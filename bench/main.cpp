@@ -11,6 +11,7 @@
 #include "library_bench.h"
 #include "scan_bench.h"
 #include "search_bench.h"
+#include "startup_bench.h"
 #include "view_bench.h"
 
 namespace {
@@ -42,6 +43,7 @@ constexpr TCommand kCommands[] = {
     {"view", nullptr, kViewBenchProgram},
     {"edit", nullptr, kEditBenchProgram},
     {"search", nullptr, kSearchBenchProgram},
+    {"startup", nullptr, kStartupBenchProgram},
 };
 
 constexpr const char* kUsage =
@@ -55,6 +57,8 @@ constexpr const char* kUsage =
     "                                favourites in the main window (offscreen)\n"
     "  search [--items N] [--json]   search N items and save and load them as playlists in the\n"
     "                                main window (offscreen)\n"
+    "  startup [--items N] [--json]  start and close the main window over a library of N items\n"
+    "                                (offscreen)\n"
     "\n"
     "Run 'tcrate-bench COMMAND --help' for a command's details.\n";
 

@@ -28,7 +28,8 @@ int RunOffscreen(int argc, char** argv, const char* program, TBenchCommand run) 
     }
 }
 
-std::string LibraryDatabase(int items, const std::function<std::string(int)>& record, const std::string& playlistKey) {
+std::string LibraryDatabase(int items, const std::function<std::string(int)>& record, const std::string& playlistKey,
+                            const std::string& allItemsTree) {
     TDatabaseWriter out;
     out.Integer(107);
     out.String("");
@@ -39,7 +40,7 @@ std::string LibraryDatabase(int items, const std::function<std::string(int)>& re
         out.String(record(i));
     }
     for (int list = 0; list < 4; ++list) out.Integer(0); // favourites, playlist, now playing, its index
-    out.String("root.Name=Tunecrate\r\nroot.Type=artist\r\n");
+    out.String(allItemsTree);
     out.String("root.Name=我的最爱\r\nroot.Type=artist\r\n");
     out.String("root.Name=播放列表\r\nroot.Type=" + playlistKey + "\r\n");
     return out.Bytes();

@@ -88,10 +88,11 @@ std::unique_ptr<TtcrateFormMain> OpenWindow(const std::string& dataFolder, TBenc
 void OpenNode(TtcrateFormMain& window, QTreeWidgetItem* node);
 
 // A library database ("tune.crate") of `items` MPEG items, item i of the
-// stored text record(i); the all-items box and the favourites are sorted by
-// artist, the playlist by playlistKey.
+// stored text record(i); the all-items box has the tree text allItemsTree,
+// the favourites are sorted by artist, the playlist by playlistKey.
 std::string LibraryDatabase(int items, const std::function<std::string(int)>& record,
-                            const std::string& playlistKey = "year");
+                            const std::string& playlistKey = "year",
+                            const std::string& allItemsTree = "root.Name=Tunecrate\r\nroot.Type=artist\r\n");
 
 // A library database ("tune.crate") of `items` items, item i by the artist
 // "Artist <i % artists>"; the all-items box and the favourites are sorted by

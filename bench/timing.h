@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
+#include <fstream>
 #include <limits>
+#include <unistd.h>
 
 struct TPassTiming {
     double seconds; // of the fastest run
@@ -27,4 +30,12 @@ TPassTiming BestOf(int runs, Pass&& pass) {
 
 inline double MillisecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The memory the process holds now.
+inline int64_t ResidentBytes() {
+    std::ifstream statm("/proc/self/statm");
+    int64_t size = 0, resident = 0;
+    statm >> size >> resident;
+    return resident * sysconf(_SC_PAGESIZE);
 }
