@@ -31,7 +31,7 @@
 #include "media/itemwindows.h"
 #include "media/mediaenv.h"
 #include "platform/instance.h"
-#include "platform/mediacontrol/mplayer.h"
+#include "platform/mediacontrol/mediaplayer.h"
 #include "playback/lyrics.h"
 #include "playback/mpris.h"
 #include "playback/options.h"
@@ -64,7 +64,7 @@ TtcrateFormMain::TtcrateFormMain(TMainWindowSetup setup, QWidget* parent)
     timer1_.setSingleShot(true);
     timer1_.setInterval(100);
     connect(&timer1_, &QTimer::timeout, this, &TtcrateFormMain::Timer1Timer);
-    player_ = new TXaudioPlayer(Dialogs(), this, std::make_unique<TMPlayer>(setup_.output));
+    player_ = new TXaudioPlayer(Dialogs(), this, MakeMediaPlayer(setup_.output));
     player_->setObjectName("FPlayer");
     player_->SetPriority(4);
     player_->SetOutputName(QString::fromStdString(setup_.output));

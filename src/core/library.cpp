@@ -187,6 +187,7 @@ void TTUNECRATE::Apply(const TDatabaseImage& image) {
     reservedA_ = image.reservedA;
     reservedB_ = image.reservedB;
     items_.reserve(image.records.size());
+    byFileName_.reserve(image.records.size());
     for (const auto& [type, text] : image.records) {
         const std::string kind(type);
         std::unique_ptr<TMObj> item = registry_.CreateItemFor(kind);

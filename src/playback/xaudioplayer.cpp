@@ -2,7 +2,7 @@
 
 #include <QFile>
 
-#include "platform/mediacontrol/mplayer.h"
+#include "platform/mediacontrol/mediaplayer.h"
 #include "ui/dialogs.h"
 
 namespace {
@@ -40,7 +40,7 @@ TXaudioPlayer::TXaudioPlayer(TDialogs& dialogs, QObject* parent, std::unique_ptr
     }
     pollTimer_->setInterval(kPollInterval);
     connect(pollTimer_, &QTimer::timeout, this, &TXaudioPlayer::Poll);
-    if (!mediaControl_) mediaControl_ = std::make_unique<TMPlayer>();
+    if (!mediaControl_) mediaControl_ = MakeMediaPlayer();
 }
 
 TXaudioPlayer::~TXaudioPlayer() {

@@ -25,7 +25,8 @@ class TXaudioPlayer : public QObject {
 public:
     enum TMediaType { mtMP3 = 0, mtWMA = 1, mtRM = 2 };
 
-    // `mediaControl` plays the Windows Media files (a TMPlayer unless given);
+    // `mediaControl` plays the Windows Media files (the media player module's
+    // unless given);
     // `library` is the decoder library's table of entry points.
     TXaudioPlayer(TDialogs& dialogs, QObject* parent = nullptr, std::unique_ptr<TMediaControl> mediaControl = {},
                   const XA_Library& library = xaudio_library());

@@ -13,7 +13,7 @@
 
 #include "audiogen.h"
 #include "platform/decoder/notice.h"
-#include "platform/mediacontrol/mplayer.h"
+#include "platform/mediacontrol/mediaplayer.h"
 #include "scripteddialogs.h"
 #include "tempdir.h"
 #include "wavfile.h"
@@ -437,7 +437,8 @@ TEST(PlayerComponentWithDecoder, PlaysAnMpegFileToItsEnd) {
     EXPECT_TRUE(dialogs.requests.isEmpty());
 }
 
-// From an MPEG file that plays to a Windows Media file: the last state told
+// From an MPEG file that plays to a Windows Media file (through the media
+// player module, loaded at its first file): the last state told
 // is always the truth, whatever the decoder still had queued.
 TEST(PlayerComponentWithDecoder, FromMpegToWindowsMediaTheStatesAgree) {
     TempDir dir;
@@ -447,7 +448,7 @@ TEST(PlayerComponentWithDecoder, FromMpegToWindowsMediaTheStatesAgree) {
     ASSERT_TRUE(audiogen::Encode(dir / "tone.wma", "wma", audiogen::Tone(44100, 0.5, 440, 0), 44100, 128000, error))
         << error;
     TScriptedDialogs dialogs;
-    TXaudioPlayer player(dialogs, nullptr, std::make_unique<TMPlayer>("null?speed=4"));
+    TXaudioPlayer player(dialogs, nullptr, MakeMediaPlayer("null?speed=4"));
     std::vector<qint32> states;
     QObject::connect(&player, &TXaudioPlayer::OnNotifyPlayerState, [&](qint32 state) { states.push_back(state); });
     bool moved = false;
