@@ -63,12 +63,16 @@ bool Lists(const TtcrateFormMain& window, const TBOX& box) {
 
 // The main window over the library in dataFolder, shown and active, once
 // it has listed the box its start-up opens (a timer opens it).
-std::unique_ptr<TtcrateFormMain> OpenWindow(const std::string& dataFolder, TBenchDesktop& desktop) {
+std::unique_ptr<TtcrateFormMain> MakeWindow(const std::string& dataFolder, TBenchDesktop& desktop) {
     TMainWindowSetup setup{dataFolder, ResourceFolder(), {}, &desktop.dialogs, nullptr};
     setup.output = "null";
     setup.mixer = &desktop.mixer;
     setup.trayIcon = &desktop.tray;
-    auto window = std::make_unique<TtcrateFormMain>(std::move(setup));
+    return std::make_unique<TtcrateFormMain>(std::move(setup));
+}
+
+std::unique_ptr<TtcrateFormMain> OpenWindow(const std::string& dataFolder, TBenchDesktop& desktop) {
+    auto window = MakeWindow(dataFolder, desktop);
     window->show();
     window->activateWindow();
     bool started = false;

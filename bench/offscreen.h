@@ -80,6 +80,9 @@ struct TBenchDesktop {
 // The list shows the box: its build has ended and the rows are the box's.
 bool Lists(const TtcrateFormMain& window, const TBOX& box);
 
+// The main window over the library in dataFolder, made and not yet shown.
+std::unique_ptr<TtcrateFormMain> MakeWindow(const std::string& dataFolder, TBenchDesktop& desktop);
+
 // The main window over the library in dataFolder, shown and active, once
 // it has listed the box its start-up opens (a timer opens it).
 std::unique_ptr<TtcrateFormMain> OpenWindow(const std::string& dataFolder, TBenchDesktop& desktop);

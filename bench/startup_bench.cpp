@@ -19,7 +19,6 @@
 #include "core/box.h"
 #include "core/fileio.h"
 #include "core/library.h"
-#include "core/paths.h"
 #include "corpus.h"
 #include "offscreen.h"
 #include "options.h"
@@ -67,11 +66,7 @@ std::string Record(int i, int items) {
 // "start_ms resident_bytes shutdown_ms".
 int RunWindow(const std::string& folder, std::ostream& out) {
     TBenchDesktop desktop;
-    TMainWindowSetup setup{folder, ResourceFolder(), {}, &desktop.dialogs, nullptr};
-    setup.output = "null";
-    setup.mixer = &desktop.mixer;
-    setup.trayIcon = &desktop.tray;
-    auto window = std::make_unique<TtcrateFormMain>(std::move(setup));
+    const auto window = MakeWindow(folder, desktop);
     window->show();
     // The album box three levels down; the all-items box of an empty library.
     const bool empty = window->Library() == nullptr || window->Library()->Count() == 0;
