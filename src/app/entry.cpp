@@ -4,9 +4,12 @@
 #include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "app/readiness.h"
 #include "ui/dialogs.h"
 
 namespace {
@@ -26,7 +29,21 @@ void CatchStopSignals() {
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (const int stop : {SIGTERM, SIGINT, SIGHUP}) sigaction(stop, &action, nullptr);
+    sigset_t stops;
+    sigemptyset(&stops);
+    for (const int stop : kStopSignals) {
+        sigaction(stop, &action, nullptr);
+        sigaddset(&stops, stop);
+    }
+    // The launcher held them until now, and passes on its own from here.
+    sigprocmask(SIG_UNBLOCK, &stops, nullptr);
+    if (const char* ready = std::getenv(kReadyVariable)) {
+        const int fd = std::atoi(ready);
+        const char byte = 1;
+        [[maybe_unused]] const ssize_t written = write(fd, &byte, 1);
+        close(fd);
+        unsetenv(kReadyVariable);
+    }
 }
 
 void CloseOnStopSignals(TtcrateFormMain& window) {
