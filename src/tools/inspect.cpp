@@ -1,6 +1,11 @@
 #include "tools/inspect.h"
 
+#include <cerrno>
+#include <cstring>
 #include <ostream>
+#include <unistd.h>
+
+#include "core/paths.h"
 
 namespace {
 
@@ -17,6 +22,17 @@ constexpr const char* kUsage =
     "                                  play a file and print what the player reports\n"
     "\n"
     "Run 'tcrate-inspect COMMAND --help' for a command's details.\n";
+
+// Runs the play program beside this one in place of this process.
+int RunPlayProgram(const std::vector<std::string>& args, std::ostream& err) {
+    const std::string path = ProgramFolder() + kInspectPlayProgram;
+    std::vector<char*> argv{const_cast<char*>(path.c_str())};
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    execv(path.c_str(), argv.data());
+    err << "tcrate-inspect play: cannot run " << path << " (" << std::strerror(errno) << ")\n";
+    return 1;
+}
 
 } // namespace
 
@@ -35,7 +51,7 @@ int RunInspect(const std::vector<std::string>& args, std::ostream& out, std::ost
     if (command == "scan") return InspectScan(rest, out, err);
     if (command == "db") return InspectDb(rest, out, err);
     if (command == "tag") return InspectTag(rest, out, err);
-    if (command == "play") return InspectPlay(rest, out, err);
+    if (command == "play") return RunPlayProgram(rest, err);
     err << "tcrate-inspect: unknown command '" << command << "'\n" << kUsage;
     return 2;
 }

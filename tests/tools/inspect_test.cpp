@@ -1,10 +1,13 @@
 #include "tools/inspect.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/wait.h>
 
 #include "core/fileio.h"
+#include "core/paths.h"
 #include "audiogen.h"
 #include "mp3builder.h"
 #include "tempdir.h"
@@ -17,11 +20,27 @@ struct Outcome {
     std::string out, err;
 };
 
-Outcome Inspect(const std::vector<std::string>& args) {
+using TCommand = int (*)(const std::vector<std::string>&, std::ostream&, std::ostream&);
+
+Outcome Inspect(const std::vector<std::string>& args, TCommand command = RunInspect) {
     std::ostringstream out, err;
-    const int status = RunInspect(args, out, err);
+    const int status = command(args, out, err);
     return {status, out.str(), err.str()};
 }
+
+// Runs a program through the shell; what it printed on either stream goes to out.
+Outcome RunProgram(const std::string& commandLine) {
+    FILE* pipe = popen((commandLine + " 2>&1").c_str(), "r");
+    if (pipe == nullptr) return {-1, "", "popen failed"};
+    std::string text;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
+    const int status = pclose(pipe);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, text, ""};
+}
+
+// tcrate-inspect of this build, quoted for the shell.
+std::string BuiltInspect() { return "'" + ProgramFolder() + "tcrate-inspect'"; }
 
 } // namespace
 
@@ -140,13 +159,13 @@ TEST(Inspect, PlayPrintsTheNoticesAndEndsWithTheFile) {
     ASSERT_TRUE(audiogen::Encode(dir / "tone.MP3", "mp3", tone, 44100, 128000, error)) << error;
     ASSERT_TRUE(audiogen::Encode(dir / "tone.wma", "wma", tone, 44100, 128000, error)) << error;
 
-    const Outcome mpeg = Inspect({"play", "--output", "wav:" + dir / "mpeg.wav", dir / "tone.MP3"});
+    const Outcome mpeg = Inspect({"--output", "wav:" + dir / "mpeg.wav", dir / "tone.MP3"}, InspectPlay);
     EXPECT_EQ(mpeg.status, 0) << mpeg.err;
     EXPECT_NE(mpeg.out.find("69 player-state 1 playing\n"), std::string::npos) << mpeg.out;
     EXPECT_NE(mpeg.out.find("69 player-state 3 end\n76 input-position 10000/10000\n"), std::string::npos);
     EXPECT_NE(mpeg.out.find("\n68 exited\n"), std::string::npos);
 
-    const Outcome media = Inspect({"play", "--output", "wav:" + dir / "media.wav", dir / "tone.wma"});
+    const Outcome media = Inspect({"--output", "wav:" + dir / "media.wav", dir / "tone.wma"}, InspectPlay);
     EXPECT_EQ(media.status, 0) << media.err;
     EXPECT_NE(media.out.find("69 player-state 3 end\n"), std::string::npos) << media.out;
 
@@ -157,8 +176,44 @@ TEST(Inspect, PlayPrintsTheNoticesAndEndsWithTheFile) {
     EXPECT_GT(mediaWav.Frames(), 0);
 
     mp3::WriteFile(dir / "text.mp3", std::string(5000, 'x'));
-    EXPECT_EQ(Inspect({"play", "--output", "null", dir / "text.mp3"}).status, 1);
-    EXPECT_EQ(Inspect({"play", "--output", "null", dir / "missing.ogg"}).status, 1);
-    EXPECT_EQ(Inspect({"play", "--seconds", "soon", dir / "tone.wma"}).status, 2);
-    EXPECT_EQ(Inspect({"play"}).status, 2);
+    EXPECT_EQ(Inspect({"--output", "null", dir / "text.mp3"}, InspectPlay).status, 1);
+    EXPECT_EQ(Inspect({"--output", "null", dir / "missing.ogg"}, InspectPlay).status, 1);
+    EXPECT_EQ(Inspect({"--seconds", "soon", dir / "tone.wma"}, InspectPlay).status, 2);
+    EXPECT_EQ(Inspect({}, InspectPlay).status, 2);
+}
+
+TEST(Inspect, PlayIsHandedToTheProgramBesideIt) {
+    TempDir dir;
+    std::string error;
+    const auto tone = audiogen::Tone(44100, 0.5, 440, 440);
+    ASSERT_TRUE(audiogen::Encode(dir / "tone.mp3", "mp3", tone, 44100, 128000, error)) << error;
+
+    const Outcome played =
+        RunProgram(BuiltInspect() + " play --output 'wav:" + dir / "a.wav" + "' '" + dir / "tone.mp3" + "'");
+    EXPECT_EQ(played.status, 0) << played.out;
+    EXPECT_NE(played.out.find("69 player-state 3 end\n"), std::string::npos) << played.out;
+    TWavData wav;
+    ASSERT_TRUE(ReadWavFile(dir / "a.wav", wav));
+    EXPECT_EQ(wav.Frames(), long(tone.size() / 2));
+
+    const Outcome help = RunProgram(BuiltInspect() + " play --help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("usage: tcrate-inspect play", 0), 0u) << help.out;
+    EXPECT_EQ(RunProgram(BuiltInspect() + " play").status, 2);
+
+    // Without the play program beside it, tcrate-inspect says which file it missed.
+    std::filesystem::copy_file(ProgramFolder() + "tcrate-inspect", dir / "tcrate-inspect");
+    const Outcome alone = RunProgram("'" + dir / "tcrate-inspect" + "' play --help");
+    EXPECT_EQ(alone.status, 1);
+    EXPECT_NE(alone.out.find("cannot run " + dir / kInspectPlayProgram), std::string::npos) << alone.out;
+}
+
+TEST(Inspect, OnlyThePlayProgramLoadsThePlaybackLibraries) {
+    // The dynamic loader lists the libraries a program loads and exits.
+    const Outcome inspect = RunProgram("LD_TRACE_LOADED_OBJECTS=1 " + BuiltInspect());
+    ASSERT_EQ(inspect.status, 0) << inspect.out;
+    for (const char* library : {"libavformat", "libavcodec", "libmpg123", "libasound"})
+        EXPECT_EQ(inspect.out.find(library), std::string::npos) << library << " in\n" << inspect.out;
+    const Outcome play = RunProgram("LD_TRACE_LOADED_OBJECTS=1 '" + ProgramFolder() + kInspectPlayProgram + "'");
+    EXPECT_NE(play.out.find("libmpg123"), std::string::npos) << play.out;
 }
