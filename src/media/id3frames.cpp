@@ -175,8 +175,10 @@ bool TId3v2Frames::Next(TId3Frame& frame) {
 }
 
 std::string TId3v2Frames::Copy(int64_t from, std::size_t length) {
-    // Read past the window, which stays where the frames are walked.
-    std::string bytes(length, '\0');
+    // Read past the window, which stays where the frames are walked. A size
+    // the tag claims is never made room for beyond what the file holds.
+    const int64_t held = std::max<int64_t>(window_->Size() - from, 0);
+    std::string bytes(static_cast<std::size_t>(std::min<int64_t>(static_cast<int64_t>(length), held)), '\0');
     bytes.resize(window_->Source().ReadAt(from, bytes.data(), bytes.size()));
     return bytes;
 }

@@ -25,6 +25,11 @@ constexpr uint32_t kTextBufferSize = 131072;
 // must end within this many bytes.
 constexpr std::size_t kMaxPictureHeader = 65536;
 constexpr std::size_t kCopyBlock = 65536;
+// At most this many frames of a tag are read into values; those after them
+// are passed over like binary frames (and carried over by the writer). Real
+// tags hold a few dozen, and every value stored is a search of the item's
+// values: a damaged tag of thousands of tiny frames took minutes.
+constexpr int kMaxValueFrames = 256;
 
 std::string_view UpToZero(std::string_view bytes) { return bytes.substr(0, bytes.find('\0')); }
 
@@ -102,11 +107,13 @@ int64_t TTagReader::ReadID3v2Frames() {
 void TTagReader::ReadFrames(TId3v2Frames& frames) {
     const TId3Layout& layout = frames.Layout();
     TId3Frame frame;
+    int valueFrames = 0;
     while (frames.Next(frame)) {
-        if (!HoldsReadableText(frame.id) || !frame.readable) {
+        if (!HoldsReadableText(frame.id) || !frame.readable || valueFrames == kMaxValueFrames) {
             Keep(frames, frame);
             continue;
         }
+        ++valueFrames;
         const int64_t from = frame.body + frame.prefix;
         const uint32_t length = frame.size - frame.prefix;
 
@@ -142,6 +149,14 @@ void TTagReader::ReadFrames(TId3v2Frames& frames) {
             commentSource_.reset();
             if (use == TextUse::kDescribedComment && Keep(frames, frame)) commentSource_ = unread_->size() - 1;
         }
+    }
+    // Version 4 keeps the year in the recording time ("2001-05-03T10:00"):
+    // it gives the year when no frame does, wherever the frames stand (an
+    // empty year frame after it included).
+    TValueList& values = item_.values_;
+    if (!values.Has("TYER") && values.Has("TDRC")) {
+        const std::string recorded = values.Get("TDRC");
+        values.Set("TYER", FirstCharacters(recorded, 4));
     }
 }
 
@@ -219,8 +234,6 @@ TTagReader::TextUse TTagReader::ReadTextFrame(std::string_view id, std::string_v
         if (term == texts.size()) break;
     }
     values.Set(key, text);
-    // Version 4 keeps the year in the recording time ("2001-05-03T10:00").
-    if (id == "TDRC" && !values.Has("TYER")) values.Set("TYER", FirstCharacters(text, 4));
     return TextUse::kValue;
 }
 
@@ -292,9 +305,10 @@ int64_t TTagReader::ReadPicture(TSourceWindow& tag, int64_t bodyStart, uint32_t 
     values.Set(prefix + ".filename", name);
     if (savePictures_) SavePicture(tag, bodyStart + headerLength, dataEnd, name);
     if (pictureData_ != nullptr) {
+        // No more room than the file holds, whatever the frame claims.
+        const int64_t held = std::min(dataEnd, tag.Size()) - bodyStart - headerLength;
         std::string& data =
-            pictureData_->emplace_back(name, std::string(static_cast<std::size_t>(dataEnd - bodyStart - headerLength), '\0'))
-                .second;
+            pictureData_->emplace_back(name, std::string(static_cast<std::size_t>(std::max<int64_t>(held, 0)), '\0')).second;
         data.resize(tag.Source().ReadAt(bodyStart + headerLength, data.data(), data.size()));
     }
     return dataEnd;
@@ -361,7 +375,9 @@ std::string GenreFromContentType(std::string_view text, bool numberIsGenre) {
     }
     const std::string_view u = t.substr(open + 1);
     const std::size_t close = u.find(')');
-    if (close == std::string_view::npos) return std::string(u);
+    // What follows the "(" is trimmed as the whole text was, so that the
+    // genre reads back the same once written.
+    if (close == std::string_view::npos) return std::string(TrimControl(u));
     const std::string_view v = u.substr(0, close);
     if (v.empty()) return "Pop";
     int32_t number = -1;

@@ -217,7 +217,12 @@ struct TNewFile {
     }
 
     bool WriteTo(int fd) {
-        std::string buffer(kCopyBlock, '\0');
+        // A block, or less when nothing copied is that long: most tags are
+        // written for files of a few megabytes at most.
+        int64_t longest = audioEnd - audioStart;
+        for (const TPicture& picture : pictures)
+            if (picture.file.IsOpen()) longest = std::max(longest, picture.file.Size());
+        std::string buffer(static_cast<std::size_t>(std::clamp<int64_t>(longest, 1, kCopyBlock)), '\0');
         const auto size = static_cast<uint32_t>(TagSize());
         if (!WriteAll(fd, std::string("ID3\3\0\0", 6) + SyncSafeBytes(size)) || !WriteAll(fd, tag)) return false;
         for (TPicture& picture : pictures) {
