@@ -375,9 +375,12 @@ std::string GenreFromContentType(std::string_view text, bool numberIsGenre) {
     }
     const std::string_view u = t.substr(open + 1);
     const std::size_t close = u.find(')');
-    // What follows the "(" is trimmed as the whole text was, so that the
-    // genre reads back the same once written.
-    if (close == std::string_view::npos) return std::string(TrimControl(u));
+    // What follows the last "(", trimmed as the whole text was: a genre
+    // read holds no "(" then, and reads back the same once written.
+    if (close == std::string_view::npos) {
+        const std::size_t last = u.rfind('(');
+        return std::string(TrimControl(last == std::string_view::npos ? u : u.substr(last + 1)));
+    }
     const std::string_view v = u.substr(0, close);
     if (v.empty()) return "Pop";
     int32_t number = -1;

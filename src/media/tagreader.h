@@ -79,7 +79,7 @@ private:
 };
 
 // The genre rule of "TCON": "(17)" and "(17)Rock" give "Rock", "()" gives
-// "Pop", "(17" gives "17", a text without "(" stays. With numberIsGenre (ID3v2.4
+// "Pop", "(17" and "((17" give "17", a text without "(" stays. With numberIsGenre (ID3v2.4
 // numeric references) a text of digits alone names the genre of that number.
 std::string GenreFromContentType(std::string_view text, bool numberIsGenre);
 
